@@ -1,0 +1,41 @@
+#pragma once
+
+// The simulated devices of the product line, with the report descriptors the
+// real devices present, and the parsing of a --simulate list.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sim/sim_hid_backend.h"
+
+namespace vextar::sim {
+
+// Report descriptors of our devices' HID interfaces.
+namespace descriptors {
+// Interface 0 of the mouse: a boot mouse without report ids.
+std::span<const uint8_t> BootMouse();
+// Interface 0 of the keyboard: a boot keyboard with its LED output report.
+std::span<const uint8_t> BootKeyboard();
+// Interface 1 of every 0x320F device: keyboard (id 1), system control (id 2),
+// consumer control (id 3) and the vendor command collection 0xFF1C/0x92
+// (id 4, 64-byte input and output reports).
+std::span<const uint8_t> CommandInterface();
+// The headset's interface 3: one consumer-control collection that carries
+// the consumer keys (id 1), the command frames (id 4) and LED reports (0xFF).
+std::span<const uint8_t> Headset();
+}  // namespace descriptors
+
+// Names a --simulate list may use, in catalogue order.
+const std::vector<std::string>& CatalogNames();
+
+// The device of a catalogue name, answering command frames by echo until a
+// firmware model is given.
+bool MakeCatalogDevice(const std::string& name, SimDeviceSpec& spec);
+
+// Adds the devices of a comma-separated list ("all" = mouse, keyboard,
+// mousepad and headset). False with a reason for an unknown name.
+bool AddSimulatedDevices(SimHidBackend& backend, const std::string& list, std::string& error);
+
+}  // namespace vextar::sim
