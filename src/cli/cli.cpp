@@ -16,7 +16,7 @@ namespace vextar::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vextarctl [--simulate LIST] [--trace] COMMAND [ARGS]\n"
+    "usage: vextarctl [--simulate LIST] COMMAND [ARGS]\n"
     "\n"
     "Commands:\n"
     "  hid-list             list the HID interfaces present, one line each:\n"
@@ -28,7 +28,6 @@ constexpr const char* kUsage =
     "  --simulate LIST      use simulated devices instead of hidraw; LIST is a\n"
     "                       comma-separated list of mouse, mouse-receiver, keyboard,\n"
     "                       keyboard-receiver, mousepad, headset, or all\n"
-    "  --trace              write every command frame exchanged to stderr\n"
     "  --help               show this help\n"
     "  --version            show the version\n"
     "\n"
@@ -36,11 +35,11 @@ constexpr const char* kUsage =
 
 struct Options {
     std::string simulate;
-    bool trace = false;
 };
 
 int UsageError(std::ostream& err, const std::string& message) {
-    err << "vextarctl: " << message << "\n" << "Try 'vextarctl --help'.\n";
+    err << "vextarctl: " << message << "\n"
+        << "Try 'vextarctl --help'.\n";
     return kExitUsage;
 }
 
@@ -76,10 +75,9 @@ int HidList(const Options& options, std::span<const std::string> args, std::ostr
         }
         const HidCaps& c = probe.capabilities;
         out << *path << " " << Hex4(probe.attributes.VendorID) << ":"
-            << Hex4(probe.attributes.ProductID) << " " << Hex4(c.UsagePage) << ":"
-            << Hex4(c.Usage) << " in=" << c.InputReportByteLength
-            << " out=" << c.OutputReportByteLength << " feat=" << c.FeatureReportByteLength
-            << "\n";
+            << Hex4(probe.attributes.ProductID) << " " << Hex4(c.UsagePage) << ":" << Hex4(c.Usage)
+            << " in=" << c.InputReportByteLength << " out=" << c.OutputReportByteLength
+            << " feat=" << c.FeatureReportByteLength << "\n";
     }
     return kExitOk;
 }
@@ -143,9 +141,7 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
             out << "vextarctl " << VEXTAR_VERSION_STRING << "\n";
             return kExitOk;
         }
-        if (a == "--trace") {
-            options.trace = true;
-        } else if (a == "--simulate") {
+        if (a == "--simulate") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 return UsageError(err, "--simulate needs a LIST");
             }

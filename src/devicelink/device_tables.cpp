@@ -24,14 +24,14 @@ const std::array<HidInterfaceRow, kInterfaceRowCount>& InterfaceTable() {
 }
 
 const std::array<DeviceTypeRow, kDeviceTypeCount> kDeviceTypeTable = {{
-    {"XML\\CustomControlXML\\DeviceOption.xml", "tab_header_device", "device_power_switch",
-     "mouse", 0, 0, 0, 1, 0x320F, 0x7074, 2, 0},
+    {"XML\\CustomControlXML\\DeviceOption.xml", "tab_header_device", "device_power_switch", "mouse",
+     0, 0, 0, 1, 0x320F, 0x7074, 2, 0},
     {"XML\\CustomControlXML\\DeviceOption.xml", "tab_header_device", "device_power_switch",
      "keyboard", 1, 1, -1, 0, 0x320F, 0x505B, 1, 0},
     {"XML\\CustomControlXML\\DeviceOption.xml", "tab_header_device", "device_power_switch",
      "MousePad", 2, 2, 1, 2, 0x320F, 0x1004, 3, 0},
-    {"XML\\CustomControlXML\\DeviceOption.xml", "tab_header_device", "device_power_switch",
-     "HD", 3, 3, -1, 3, 0x0C76, 0x1630, 7, 0},
+    {"XML\\CustomControlXML\\DeviceOption.xml", "tab_header_device", "device_power_switch", "HD", 3,
+     3, -1, 3, 0x0C76, 0x1630, 7, 0},
 }};
 
 const std::array<DevicePageRow, kDeviceTypeCount> kDevicePageTable = {{
@@ -105,7 +105,9 @@ bool SameAddressAndUsage(const HidInterfaceRow& r, const HidCandidate& c) {
     return SameAddress(r, c) && r.usagePage == c.usagePage && r.usage == c.usage;
 }
 
-bool Free(const HidInterfaceRow& r) { return r.connected == 0 && r.path.empty(); }
+bool Free(const HidInterfaceRow& r) {
+    return r.connected == 0 && r.path.empty();
+}
 
 }  // namespace
 

@@ -113,7 +113,7 @@ bool SameInterface(const HidInterfaceRow& a, const HidInterfaceRow& b);
 // unbinds rows while the UI thread reads them: every access takes the lock,
 // and rows are handed out as copies.
 class InterfaceWorkingCopy {
-public:
+  public:
     InterfaceWorkingCopy();
 
     [[nodiscard]] std::size_t Size() const { return kInterfaceRowCount; }
@@ -133,13 +133,12 @@ public:
     // those rows in table order. `present` is called without the lock held.
     std::vector<int> CheckPresence(const std::function<bool(const std::string&)>& present);
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::array<HidInterfaceRow, kInterfaceRowCount> rows_;
 };
 
 // The presence test of a bound path: an open with no access rights.
-bool HidPathPresent(const std::shared_ptr<platform::IHidBackend>& backend,
-                    const std::string& path);
+bool HidPathPresent(const std::shared_ptr<platform::IHidBackend>& backend, const std::string& path);
 
 }  // namespace vextar

@@ -157,19 +157,25 @@ bool CHidInterface::LoadCaps(const platform::HidIdentity& identity) {
     auto length = [&](hid::ReportType t) {
         return static_cast<uint16_t>(std::min<uint32_t>(collection_.ReportByteLength(t), 0xFFFF));
     };
-    auto count = [](std::size_t n) { return static_cast<uint16_t>(std::min<std::size_t>(n, 0xFFFF)); };
+    auto count = [](std::size_t n) {
+        return static_cast<uint16_t>(std::min<std::size_t>(n, 0xFFFF));
+    };
     capabilities.Usage = collection_.usage;
     capabilities.UsagePage = collection_.usagePage;
     capabilities.InputReportByteLength = length(hid::ReportType::Input);
     capabilities.OutputReportByteLength = length(hid::ReportType::Output);
     capabilities.FeatureReportByteLength = length(hid::ReportType::Feature);
-    capabilities.NumberInputButtonCaps = count(collection_.ButtonCaps(hid::ReportType::Input).size());
+    capabilities.NumberInputButtonCaps =
+        count(collection_.ButtonCaps(hid::ReportType::Input).size());
     capabilities.NumberInputValueCaps = count(collection_.ValueCaps(hid::ReportType::Input).size());
-    capabilities.NumberOutputButtonCaps = count(collection_.ButtonCaps(hid::ReportType::Output).size());
-    capabilities.NumberOutputValueCaps = count(collection_.ValueCaps(hid::ReportType::Output).size());
+    capabilities.NumberOutputButtonCaps =
+        count(collection_.ButtonCaps(hid::ReportType::Output).size());
+    capabilities.NumberOutputValueCaps =
+        count(collection_.ValueCaps(hid::ReportType::Output).size());
     capabilities.NumberFeatureButtonCaps =
         count(collection_.ButtonCaps(hid::ReportType::Feature).size());
-    capabilities.NumberFeatureValueCaps = count(collection_.ValueCaps(hid::ReportType::Feature).size());
+    capabilities.NumberFeatureValueCaps =
+        count(collection_.ValueCaps(hid::ReportType::Feature).size());
 
     inputReportBuffer.assign(capabilities.InputReportByteLength, 0);
     outputReportBuffer.assign(capabilities.OutputReportByteLength, 0);
@@ -208,7 +214,9 @@ void CHidInterface::Close() {
     ReleaseLocked();
 }
 
-bool CHidInterface::IsOpen() const { return CurrentHandle() != nullptr; }
+bool CHidInterface::IsOpen() const {
+    return CurrentHandle() != nullptr;
+}
 
 bool CHidInterface::ReadReport(std::span<uint8_t> buffer, uint32_t& transferred,
                                uint32_t timeoutMs) {

@@ -63,7 +63,7 @@ struct HidDataEntry {
 };
 
 class CHidInterface {
-public:
+  public:
     static constexpr uint32_t kInfinite = platform::kHidInfinite;
 
     // Uses the process's default backend unless given one.
@@ -125,7 +125,7 @@ public:
     std::atomic<bool> readPending{false};
     std::atomic<bool> writePending{false};
 
-private:
+  private:
     bool LoadCaps(const platform::HidIdentity& identity);
     void ReleaseLocked();
     std::shared_ptr<platform::IHidHandle> CurrentHandle() const;

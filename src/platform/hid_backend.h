@@ -20,8 +20,12 @@ inline constexpr std::size_t kMaxHidPathLength = 259;
 
 enum class HidAccess : uint8_t { None = 0, Read = 1, Write = 2, ReadWrite = 3 };
 
-inline bool HasRead(HidAccess a) { return (static_cast<uint8_t>(a) & 1U) != 0; }
-inline bool HasWrite(HidAccess a) { return (static_cast<uint8_t>(a) & 2U) != 0; }
+inline bool HasRead(HidAccess a) {
+    return (static_cast<uint8_t>(a) & 1U) != 0;
+}
+inline bool HasWrite(HidAccess a) {
+    return (static_cast<uint8_t>(a) & 2U) != 0;
+}
 
 // What an opened interface is: its device's ids and its top-level collection.
 struct HidIdentity {
@@ -36,7 +40,7 @@ enum class HidIoStatus : uint8_t { Ok, Timeout, Cancelled, Failed };
 // One opened top-level collection. Read, Write and Cancel may be called from
 // different threads; at most one reader and one writer at a time.
 class IHidHandle {
-public:
+  public:
     virtual ~IHidHandle() = default;
     [[nodiscard]] virtual const HidIdentity& Identity() const = 0;
     // Reads one input report of this collection into `buffer`: byte 0 is the
@@ -59,7 +63,7 @@ struct HidOpenResult {
 };
 
 class IHidBackend {
-public:
+  public:
     virtual ~IHidBackend() = default;
     // Paths of all present HID interfaces, one per top-level collection, in a
     // stable order. False when the listing itself failed.

@@ -10,11 +10,25 @@ namespace vextar::hid {
 namespace {
 
 // Item tags, by item type.
-enum MainTag : uint8_t { kInput = 0x8, kOutput = 0x9, kCollection = 0xA, kFeature = 0xB,
-                         kEndCollection = 0xC };
-enum GlobalTag : uint8_t { kUsagePage = 0x0, kLogicalMin = 0x1, kLogicalMax = 0x2,
-                           kPhysicalMin = 0x3, kPhysicalMax = 0x4, kReportSize = 0x7,
-                           kReportId = 0x8, kReportCount = 0x9, kPush = 0xA, kPop = 0xB };
+enum MainTag : uint8_t {
+    kInput = 0x8,
+    kOutput = 0x9,
+    kCollection = 0xA,
+    kFeature = 0xB,
+    kEndCollection = 0xC
+};
+enum GlobalTag : uint8_t {
+    kUsagePage = 0x0,
+    kLogicalMin = 0x1,
+    kLogicalMax = 0x2,
+    kPhysicalMin = 0x3,
+    kPhysicalMax = 0x4,
+    kReportSize = 0x7,
+    kReportId = 0x8,
+    kReportCount = 0x9,
+    kPush = 0xA,
+    kPop = 0xB
+};
 enum LocalTag : uint8_t { kUsage = 0x0, kUsageMin = 0x1, kUsageMax = 0x2 };
 
 struct Globals {
@@ -74,13 +88,13 @@ int32_t FixMaximum(int32_t minimum, int32_t maximum, uint32_t raw) {
 }
 
 class Parser {
-public:
+  public:
     Parser(std::span<const uint8_t> bytes, ReportDescriptor& out, std::string& error)
         : bytes_(bytes), out_(out), error_(error) {}
 
     bool Run();
 
-private:
+  private:
     bool Fail(std::size_t offset, const char* what, long long value = -1) {
         char text[160];
         if (value >= 0) {
@@ -312,8 +326,8 @@ bool Parser::AddField(std::size_t at, ReportType type, uint32_t flags) {
                 cap.reportId = id;
                 cap.usageMin = static_cast<uint16_t>(run.first & 0xFFFFU);
                 cap.isRange = run.IsRange() && covered > 1;
-                cap.usageMax = cap.isRange ? static_cast<uint16_t>(cap.usageMin + covered - 1)
-                                           : cap.usageMin;
+                cap.usageMax =
+                    cap.isRange ? static_cast<uint16_t>(cap.usageMin + covered - 1) : cap.usageMin;
                 cap.fieldIndex = fieldIndex;
                 cap.firstField = static_cast<uint16_t>(f);
                 cap.reportCount = static_cast<uint16_t>(covered);
@@ -463,7 +477,8 @@ int32_t SignedField(uint32_t raw, uint32_t bitSize) {
 
 // True when fields [first, first + n) of `field` lie inside the report.
 bool FieldsFit(const ReportField& field, uint32_t first, uint32_t n, std::size_t reportBytes) {
-    const uint64_t end = 8ULL + field.bitOffset + static_cast<uint64_t>(field.bitSize) * (first + n);
+    const uint64_t end =
+        8ULL + field.bitOffset + static_cast<uint64_t>(field.bitSize) * (first + n);
     return end <= static_cast<uint64_t>(reportBytes) * 8ULL;
 }
 
@@ -574,8 +589,8 @@ HidStatus GetUsages(const TopLevelCollection& tlc, ReportType type, uint16_t usa
                 }
                 continue;
             }
-            const int64_t v = field.logicalMin < 0 ? SignedField(raw, field.bitSize)
-                                                   : static_cast<int64_t>(raw);
+            const int64_t v =
+                field.logicalMin < 0 ? SignedField(raw, field.bitSize) : static_cast<int64_t>(raw);
             if (v < field.logicalMin || v > field.logicalMax) {
                 continue;  // an empty slot
             }
@@ -612,19 +627,19 @@ HidStatus GetUsageValue(const TopLevelCollection& tlc, ReportType type, uint16_t
             return HidStatus::InvalidReportLength;
         }
         value = ExtractBits(report, FieldBit(field, index), field.bitSize);
-        const int64_t logical = field.logicalMin < 0 ? SignedField(value, field.bitSize)
-                                                     : static_cast<int64_t>(value);
+        const int64_t logical =
+            field.logicalMin < 0 ? SignedField(value, field.bitSize) : static_cast<int64_t>(value);
         if (field.physicalMin == 0 && field.physicalMax == 0) {
             scaled = static_cast<int32_t>(logical);
         } else if (field.logicalMax <= field.logicalMin) {
             scaled = field.physicalMin;
         } else {
             // long double holds 64-bit products exactly.
-            const int64_t clamped = std::clamp<int64_t>(logical, field.logicalMin, field.logicalMax);
+            const int64_t clamped =
+                std::clamp<int64_t>(logical, field.logicalMin, field.logicalMax);
             const long double span =
                 static_cast<long double>(field.physicalMax) - field.physicalMin;
-            const long double lspan =
-                static_cast<long double>(field.logicalMax) - field.logicalMin;
+            const long double lspan = static_cast<long double>(field.logicalMax) - field.logicalMin;
             const long double s =
                 static_cast<long double>(clamped - field.logicalMin) * span / lspan +
                 field.physicalMin;

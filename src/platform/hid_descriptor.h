@@ -42,7 +42,7 @@ struct UsageRun {
 // One main item (Input, Output or Feature) with its fields.
 struct ReportField {
     ReportType type = ReportType::Input;
-    uint8_t reportId = 0;   // 0 when the device numbers no reports
+    uint8_t reportId = 0;    // 0 when the device numbers no reports
     uint32_t bitOffset = 0;  // of the first field, counted after the report id byte
     uint16_t bitSize = 0;    // of one field
     uint16_t count = 0;      // number of fields
@@ -78,8 +78,8 @@ struct ValueCap {
     uint16_t usageMin = 0;
     uint16_t usageMax = 0;
     bool isRange = false;
-    uint32_t fieldIndex = 0;  // index into TopLevelCollection::fields
-    uint16_t firstField = 0;  // first field of the item that this cap covers
+    uint32_t fieldIndex = 0;   // index into TopLevelCollection::fields
+    uint16_t firstField = 0;   // first field of the item that this cap covers
     uint16_t reportCount = 0;  // fields covered (a single usage may cover several)
 };
 

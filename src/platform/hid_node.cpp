@@ -35,7 +35,7 @@ int PollTimeout(bool infinite, Clock::time_point deadline) {
 }
 
 class IdentityHandle final : public IHidHandle {
-public:
+  public:
     explicit IdentityHandle(HidIdentity identity) : identity_(std::move(identity)) {}
     const HidIdentity& Identity() const override { return identity_; }
     HidIoStatus Read(std::span<uint8_t>, std::size_t& transferred, uint32_t) override {
@@ -48,14 +48,14 @@ public:
     }
     void Cancel() override {}
 
-private:
+  private:
     HidIdentity identity_;
 };
 
 }  // namespace
 
 class HidNodeHandle final : public IHidHandle {
-public:
+  public:
     HidNodeHandle(std::shared_ptr<HidNode> node, std::size_t collection, HidAccess access)
         : node_(std::move(node)), collection_(collection), access_(access) {
         identity_.vendorId = node_->vendorId_;
@@ -63,8 +63,8 @@ public:
         identity_.versionNumber = node_->version_;
         identity_.collection = node_->descriptor_.collections[collection];
         wake_.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-        slotSize_ = std::max<std::size_t>(
-            identity_.collection.ReportByteLength(hid::ReportType::Input), 1);
+        slotSize_ =
+            std::max<std::size_t>(identity_.collection.ReportByteLength(hid::ReportType::Input), 1);
         if (HasRead(access_)) {
             ring_.resize(kQueueSlots * slotSize_);
         }
@@ -94,7 +94,7 @@ public:
         Wake();
     }
 
-private:
+  private:
     friend class HidNode;
 
     void Wake() const {
@@ -115,7 +115,8 @@ private:
         }
         const std::size_t slot = (head_ + count_) % kQueueSlots;
         const std::size_t n = std::min(report.size(), slotSize_);
-        std::copy_n(report.begin(), n, ring_.begin() + static_cast<std::ptrdiff_t>(slot * slotSize_));
+        std::copy_n(report.begin(), n,
+                    ring_.begin() + static_cast<std::ptrdiff_t>(slot * slotSize_));
         lengths_[slot] = n;
         ++count_;
     }
@@ -225,7 +226,8 @@ void HidNode::PumpLocked() {
         const ssize_t n = ::read(fd_.Get(), scratch_.data() + offset, scratch_.size() - offset);
         if (n > 0) {
             scratch_[0] = offset == 1 ? 0 : scratch_[0];
-            RouteLocked(std::span<const uint8_t>(scratch_.data(), static_cast<std::size_t>(n) + offset));
+            RouteLocked(
+                std::span<const uint8_t>(scratch_.data(), static_cast<std::size_t>(n) + offset));
             continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
@@ -242,7 +244,8 @@ void HidNode::PumpLocked() {
 HidIoStatus HidNode::Read(HidNodeHandle& h, std::span<uint8_t> buffer, std::size_t& transferred,
                           uint32_t timeoutMs) {
     const bool infinite = timeoutMs == kHidInfinite;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
     for (;;) {
         if (h.cancelled_.load()) {
             return HidIoStatus::Cancelled;
@@ -296,7 +299,8 @@ HidIoStatus HidNode::Write(HidNodeHandle& h, std::span<const uint8_t> report,
         return HidIoStatus::Failed;  // not an output report of this collection
     }
     const bool infinite = timeoutMs == kHidInfinite;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
     for (;;) {
         if (h.cancelled_.load()) {
             return HidIoStatus::Cancelled;

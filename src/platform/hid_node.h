@@ -25,7 +25,7 @@ namespace vextar::platform {
 class HidNodeHandle;
 
 class HidNode {
-public:
+  public:
     // `fd` must be non-blocking. Reports arrive and leave whole (hidraw, or a
     // SOCK_SEQPACKET socket), with the report id first when the descriptor
     // numbers its reports.
@@ -42,7 +42,7 @@ public:
     [[nodiscard]] bool Dead() const;
     [[nodiscard]] const hid::ReportDescriptor& Descriptor() const { return descriptor_; }
 
-private:
+  private:
     friend class HidNodeHandle;
 
     void Attach(HidNodeHandle* h);
@@ -73,14 +73,14 @@ private:
 // Live nodes of one backend by key, so that every handle on a node shares its
 // descriptor. A node lives while a handle uses it.
 class HidNodeRegistry {
-public:
+  public:
     using Opener = std::function<std::shared_ptr<HidNode>(HidOpenResult& failure)>;
     // The live node of `key`, or a new one from `open` (which reports failure
     // through its argument and returns null).
     std::shared_ptr<HidNode> Acquire(const std::string& key, const Opener& open,
                                      HidOpenResult& failure);
 
-private:
+  private:
     std::mutex mutex_;
     std::map<std::string, std::weak_ptr<HidNode>> nodes_;
 };

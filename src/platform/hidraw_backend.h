@@ -33,7 +33,7 @@ struct HidrawNodeInfo {
 };
 
 class HidrawBackend final : public IHidBackend {
-public:
+  public:
     explicit HidrawBackend(std::string sysRoot = "/sys", std::string devRoot = "/dev");
 
     bool Enumerate(std::vector<std::string>& paths) override;
@@ -45,7 +45,7 @@ public:
     // The path of collection `collection` (0-based) of a node.
     static std::string MakePath(const HidrawNodeInfo& info, std::size_t collection);
 
-private:
+  private:
     std::string sysRoot_;
     std::string devRoot_;
     HidNodeRegistry registry_;

@@ -43,9 +43,15 @@ std::mutex& OutputMutex() {
 
 }  // namespace
 
-void SetLevel(Level level) { StoredLevel().store(level); }
-Level CurrentLevel() { return StoredLevel().load(); }
-bool Enabled(Level level) { return level != Level::Off && level >= CurrentLevel(); }
+void SetLevel(Level level) {
+    StoredLevel().store(level);
+}
+Level CurrentLevel() {
+    return StoredLevel().load();
+}
+bool Enabled(Level level) {
+    return level != Level::Off && level >= CurrentLevel();
+}
 
 void Write(Level level, const char* format, ...) {
     if (!Enabled(level)) {

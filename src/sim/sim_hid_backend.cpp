@@ -37,7 +37,8 @@ struct SimHidBackend::Endpoint final : SimReportSink {
     Endpoint& operator=(const Endpoint&) = delete;
 
     bool SendInputReport(std::span<const uint8_t> report) override {
-        const ssize_t n = ::send(fd.Get(), report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(fd.Get(), report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
         return n == static_cast<ssize_t>(report.size());
     }
 
@@ -260,8 +261,8 @@ HidOpenResult SimHidBackend::Open(const std::string& path, HidAccess access) {
                 if (MakePath(*d, i, c) != path) {
                     continue;
                 }
-                platform::HidIdentity identity{d->spec.vendorId, d->spec.productId,
-                                               d->spec.version, i.descriptor.collections[c]};
+                platform::HidIdentity identity{d->spec.vendorId, d->spec.productId, d->spec.version,
+                                               i.descriptor.collections[c]};
                 if (access == HidAccess::None) {
                     result.handle = platform::MakeIdentityHandle(std::move(identity));
                     return result;

@@ -20,7 +20,7 @@ namespace vextar::sim {
 
 // Where a firmware model sends its input reports.
 class SimReportSink {
-public:
+  public:
     virtual ~SimReportSink() = default;
     // Byte 0 is the report id (0 when the interface numbers no reports).
     virtual bool SendInputReport(std::span<const uint8_t> report) = 0;
@@ -28,7 +28,7 @@ public:
 
 // The device side of one USB interface.
 class SimFirmware {
-public:
+  public:
     virtual ~SimFirmware() = default;
     // Called on the interface's device thread for every output report the
     // host writes; byte 0 is the report id.
@@ -37,7 +37,7 @@ public:
 
 // Answers every output report with the same bytes as an input report.
 class EchoFirmware final : public SimFirmware {
-public:
+  public:
     void OnOutputReport(std::span<const uint8_t> report, SimReportSink& host) override {
         host.SendInputReport(report);
     }
@@ -58,7 +58,7 @@ struct SimDeviceSpec {
 };
 
 class SimHidBackend final : public platform::IHidBackend {
-public:
+  public:
     SimHidBackend();
     ~SimHidBackend() override;
     SimHidBackend(const SimHidBackend&) = delete;
@@ -80,7 +80,7 @@ public:
     bool Enumerate(std::vector<std::string>& paths) override;
     platform::HidOpenResult Open(const std::string& path, platform::HidAccess access) override;
 
-private:
+  private:
     struct Endpoint;
     struct Interface;
     struct Device;
