@@ -218,18 +218,18 @@ bool CHidInterface::IsOpen() const {
     return CurrentHandle() != nullptr;
 }
 
-bool CHidInterface::ReadReport(std::span<uint8_t> buffer, uint32_t& transferred,
-                               uint32_t timeoutMs) {
+template <typename Op>
+bool CHidInterface::Transfer(std::atomic<bool>& pending, uint32_t& transferred, Op&& transfer) {
     transferred = 0;
     std::shared_lock lock(stateMutex_);
     std::shared_ptr<platform::IHidHandle> handle = CurrentHandle();
     if (!handle) {
         return false;
     }
-    readPending.store(true);
+    pending.store(true);
     std::size_t n = 0;
-    const HidIoStatus status = handle->Read(buffer, n, timeoutMs);
-    readPending.store(false);
+    const HidIoStatus status = transfer(*handle, n);
+    pending.store(false);
     if (status != HidIoStatus::Ok) {
         return false;
     }
@@ -237,23 +237,18 @@ bool CHidInterface::ReadReport(std::span<uint8_t> buffer, uint32_t& transferred,
     return true;
 }
 
+bool CHidInterface::ReadReport(std::span<uint8_t> buffer, uint32_t& transferred,
+                               uint32_t timeoutMs) {
+    return Transfer(readPending, transferred, [&](platform::IHidHandle& h, std::size_t& n) {
+        return h.Read(buffer, n, timeoutMs);
+    });
+}
+
 bool CHidInterface::WriteReport(std::span<const uint8_t> report, uint32_t& transferred,
                                 uint32_t timeoutMs) {
-    transferred = 0;
-    std::shared_lock lock(stateMutex_);
-    std::shared_ptr<platform::IHidHandle> handle = CurrentHandle();
-    if (!handle) {
-        return false;
-    }
-    writePending.store(true);
-    std::size_t n = 0;
-    const HidIoStatus status = handle->Write(report, n, timeoutMs);
-    writePending.store(false);
-    if (status != HidIoStatus::Ok) {
-        return false;
-    }
-    transferred = static_cast<uint32_t>(n);
-    return true;
+    return Transfer(writePending, transferred, [&](platform::IHidHandle& h, std::size_t& n) {
+        return h.Write(report, n, timeoutMs);
+    });
 }
 
 bool CHidInterface::UnpackInputReport(std::span<const uint8_t> report) {

@@ -129,6 +129,9 @@ class CHidInterface {
     bool LoadCaps(const platform::HidIdentity& identity);
     void ReleaseLocked();
     std::shared_ptr<platform::IHidHandle> CurrentHandle() const;
+    // One read or write on the current handle, with its pending flag set.
+    template <typename Op>
+    bool Transfer(std::atomic<bool>& pending, uint32_t& transferred, Op&& transfer);
 
     std::shared_ptr<platform::IHidBackend> backend_;
     // Held shared by every read, write and decode, exclusively by open and

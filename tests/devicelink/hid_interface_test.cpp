@@ -1,7 +1,8 @@
 #include "devicelink/hid_interface.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
+
+#include "support/fd_count.h"
 
 #include <array>
 #include <chrono>
@@ -193,24 +194,13 @@ TEST_F(SimMouse, UnplugEndsWaitsAndLaterReads) {
     EXPECT_FALSE(again.Open(Consumer(), false, false, true, false));
 }
 
-std::size_t OpenDescriptors() {
-    std::size_t n = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d) != nullptr) {
-            ++n;
-        }
-        ::closedir(d);
-    }
-    return n;
-}
-
 TEST_F(SimMouse, ThousandOpenCloseCyclesLeakNothing) {
     CHidInterface hid(backend);
     // The simulated device keeps its end of the last channel until the next
     // open; count after one cycle.
     ASSERT_TRUE(hid.Open(Command(), true, true, true, false));
     hid.Close();
-    const std::size_t before = OpenDescriptors();
+    const std::size_t before = test::OpenDescriptors();
     for (int i = 0; i < 1000; ++i) {
         ASSERT_TRUE(hid.Open(Command(), true, true, true, false)) << i;
         if (i % 100 == 0) {
@@ -221,7 +211,7 @@ TEST_F(SimMouse, ThousandOpenCloseCyclesLeakNothing) {
         }
         hid.Close();
     }
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(test::OpenDescriptors(), before);
 }
 
 TEST(HidInterfaceListing, ReturnsEveryPathInOrderPastEightEntries) {

@@ -1,9 +1,10 @@
 #include "platform/hidraw_backend.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include "support/fd_count.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -169,17 +170,6 @@ TEST(HidrawBackend, SkipsNodesItCannotDescribeAndRefusesForeignPaths) {
     EXPECT_EQ(missing.error, HidOpenError::NotFound);
 }
 
-std::size_t OpenDescriptors() {
-    std::size_t n = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d) != nullptr) {
-            ++n;
-        }
-        ::closedir(d);
-    }
-    return n;
-}
-
 // With a FIFO standing in for /dev/hidraw0, what is written comes back as
 // input: enough to run the real open path and the shared node end to end.
 TEST(HidrawBackend, CollectionsOfOneNodeShareOneDescriptor) {
@@ -191,13 +181,13 @@ TEST(HidrawBackend, CollectionsOfOneNodeShareOneDescriptor) {
     ASSERT_TRUE(backend.Enumerate(paths));
     ASSERT_EQ(paths.size(), 4U);
 
-    const std::size_t before = OpenDescriptors();
+    const std::size_t before = test::OpenDescriptors();
     HidOpenResult command = backend.Open(paths[3], HidAccess::ReadWrite);
     ASSERT_TRUE(command.handle) << command.message;
-    EXPECT_EQ(OpenDescriptors(), before + 2);  // the node and the handle's eventfd
+    EXPECT_EQ(test::OpenDescriptors(), before + 2);  // the node and the handle's eventfd
     HidOpenResult consumer = backend.Open(paths[2], HidAccess::ReadWrite);
     ASSERT_TRUE(consumer.handle) << consumer.message;
-    EXPECT_EQ(OpenDescriptors(), before + 3);  // only another eventfd
+    EXPECT_EQ(test::OpenDescriptors(), before + 3);  // only another eventfd
 
     std::array<uint8_t, 64> frame{};
     frame[0] = 4;
@@ -213,7 +203,7 @@ TEST(HidrawBackend, CollectionsOfOneNodeShareOneDescriptor) {
 
     command.handle.reset();
     consumer.handle.reset();
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(test::OpenDescriptors(), before);
 }
 
 TEST(HidrawBackend, PermissionDeniedNamesTheUdevRule) {
