@@ -875,6 +875,9 @@ void CListUI::Reindex() {
 
 void CListUI::DoInit() {
     Reindex();
+    if (m_iInitialSel >= 0 && m_iInitialSel < GetCount()) {
+        SelectItem(m_iInitialSel, false, false);
+    }
 }
 
 namespace {
@@ -944,6 +947,8 @@ std::vector<int> CListUI::GetSelectedItems() const {
 void CListUI::SetAttribute(std::string_view name, std::string_view value) {
     if (name == "multiselect") {
         m_bMultiSelect = ParseBool(value).value_or(false);
+    } else if (name == "cursel") {
+        m_iInitialSel = ParseInt(value).value_or(-1);
     } else if (name == "itemhotbordercolor" || name == "hotbordercolor") {
         m_dwHotBorderColor = ParseColor(value).value_or(0);
     } else if (name == "itemselectedbkcolor") {

@@ -300,6 +300,7 @@ class CListUI : public CVerticalLayoutUI {
 
   protected:
     int m_iCurSel = -1;
+    int m_iInitialSel = -1;  // "cursel": selected when the list is set up
     bool m_bMultiSelect = false;
     UiColor m_dwHotBorderColor = 0;
     UiColor m_dwSelectedBkColor = 0xFFC1E3FF;

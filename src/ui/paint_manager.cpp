@@ -206,10 +206,12 @@ bool CPaintManagerUI::SetTimer(CControlUI* control, uint32_t id, uint32_t period
         if (t.control == control && t.id == id) {
             t.period = periodMs;
             t.due = due;
+            Wake();
             return true;
         }
     }
     timers_.push_back({control, id, periodMs, due});
+    Wake();  // the host sleeps until the next timer: let it look again
     return true;
 }
 

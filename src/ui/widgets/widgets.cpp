@@ -606,6 +606,18 @@ void CChartViewUI::SetAttribute(std::string_view name, std::string_view value) {
         m_bShowHtml = value == "true";
     } else if (name == "showtext") {
         m_bShowText = value == "true";
+    } else if (name == "items") {
+        // "name:value;name:value", for layouts that show a chart by themselves.
+        m_aItems.clear();
+        while (!value.empty()) {
+            const std::size_t end = value.find(';');
+            const std::string_view item = value.substr(0, end);
+            const std::size_t colon = item.rfind(':');
+            if (colon != std::string_view::npos) {
+                AddItem(item.substr(0, colon), ParseInt(item.substr(colon + 1)).value_or(0));
+            }
+            value = end == std::string_view::npos ? std::string_view{} : value.substr(end + 1);
+        }
     } else {
         CControlUI::SetAttribute(name, value);
     }
