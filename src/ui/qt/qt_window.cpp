@@ -411,6 +411,21 @@ void CQtWindow::SyncOverlay() {
     overlay_->setFocus();
 }
 
+void CQtNativeChild::SetVisible(bool visible) {
+    if (widget_->parentWidget() != window_) {
+        widget_->setParent(window_);
+    }
+    widget_->setVisible(visible);
+}
+
+void CQtNativeChild::SetGeometry(const UiRect& rc) {
+    if (widget_->parentWidget() != window_) {
+        widget_->setParent(window_);
+        widget_->show();
+    }
+    widget_->setGeometry(ToQRect(rc));
+}
+
 void InstallComboDropDown() {
     CComboUI::SetDropDownHook([](CComboUI* combo) {
         CPaintManagerUI* manager = combo->GetManager();

@@ -17,6 +17,7 @@
 #include "ui/notify.h"
 #include "ui/paint_manager.h"
 #include "ui/qt/qt_render_target.h"
+#include "ui/widgets/widgets.h"
 
 namespace vextar::ui {
 
@@ -85,6 +86,19 @@ class CQtWindow : public QWidget, public INotifyUI {
     std::function<void(TNotifyUI&)> handler_;
     CNotifyPump pump_;
     bool closing_ = false;
+};
+
+// A Qt widget shown in place of a CWndUI: moved, shown and hidden with the
+// control, and made a child of the control's window when it is not one.
+class CQtNativeChild final : public INativeChild {
+  public:
+    CQtNativeChild(QWidget* widget, CQtWindow* window) : widget_(widget), window_(window) {}
+    void SetVisible(bool visible) override;
+    void SetGeometry(const UiRect& rc) override;
+
+  private:
+    QWidget* widget_;
+    CQtWindow* window_;
 };
 
 // Turns Qt key codes into the key codes controls understand (0: none).
