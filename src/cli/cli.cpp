@@ -1,11 +1,15 @@
 #include "cli/cli.h"
 
+#include <cstdlib>
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <vector>
 
+#include "cli/cli_common.h"
+#include "device/device_link.h"
 #include "devicelink/hid_interface.h"
 #include "platform/hid_descriptor.h"
 #include "platform/log.h"
@@ -16,53 +20,50 @@ namespace vextar::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vextarctl [--simulate LIST] COMMAND [ARGS]\n"
+    "usage: vextarctl [OPTIONS] COMMAND [ARGS]\n"
     "\n"
     "Commands:\n"
     "  hid-list             list the HID interfaces present, one line each:\n"
     "                       PATH VID:PID PAGE:USAGE in=N out=N feat=N\n"
     "  hid-describe FILE    parse a binary HID report descriptor and print its\n"
     "                       top-level collections\n"
+    "  list                 the connected devices: TYPE cable|receiver VID:PID\n"
+    "  info TYPE            the device's information block\n"
+    "  read TYPE OFFSET LENGTH\n"
+    "                       read settings memory (hex out)\n"
+    "  write TYPE OFFSET HEX\n"
+    "                       write settings memory (HEX: bytes such as 0a1b or 0a 1b)\n"
+    "  keys TYPE            the key table, one key (3 bytes) a line\n"
+    "TYPE is mouse, keyboard, MousePad or HD (letter case ignored); numbers are\n"
+    "decimal or 0x hexadecimal.\n"
     "\n"
-    "Options:\n"
+    "Options (before the command):\n"
     "  --simulate LIST      use simulated devices instead of hidraw; LIST is a\n"
     "                       comma-separated list of mouse, mouse-receiver, keyboard,\n"
     "                       keyboard-receiver, mousepad, headset, or all\n"
+    "  --sim-state DIR      keep the simulated devices' memory in DIR between runs\n"
+    "  --sim-fault SPEC     make simulated devices misbehave; SPEC is a comma-\n"
+    "                       separated list of DEVICE:FAULT, FAULT one of drop@N,\n"
+    "                       late@N, foreign@N, echo@N, fe@N, ff@N, unplug@N,\n"
+    "                       notify@N (at the device's Nth command frame),\n"
+    "                       delay=MS (every reply) or unlinked (a receiver)\n"
+    "  --trace              write every command frame and reply to stderr\n"
+    "                       (also VEXTAR_TRACE=1)\n"
     "  --help               show this help\n"
     "  --version            show the version\n"
     "\n"
     "Exit status: 0 success, 1 device or file error, 2 usage or input error.\n";
-
-struct Options {
-    std::string simulate;
-};
-
-int UsageError(std::ostream& err, const std::string& message) {
-    err << "vextarctl: " << message << "\n"
-        << "Try 'vextarctl --help'.\n";
-    return kExitUsage;
-}
-
-std::string Hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04x", value & 0xFFFFU);
-    return text;
-}
 
 int HidList(const Options& options, std::span<const std::string> args, std::ostream& out,
             std::ostream& err) {
     if (!args.empty()) {
         return UsageError(err, "hid-list takes no arguments");
     }
-    std::shared_ptr<platform::IHidBackend> backend;
-    if (!options.simulate.empty()) {
-        auto sim = std::make_shared<sim::SimHidBackend>();
-        std::string error;
-        if (!sim::AddSimulatedDevices(*sim, options.simulate, error)) {
-            return UsageError(err, error);
-        }
-        backend = sim;
+    std::optional<Backend> chosen = MakeBackend(options, err);
+    if (!chosen) {
+        return kExitUsage;
     }
+    const std::shared_ptr<platform::IHidBackend>& backend = chosen->hid;
     CHidInterface lister(backend);
     if (!lister.EnumeratePaths()) {
         err << "vextarctl: cannot list the HID interfaces of this machine\n";
@@ -141,16 +142,39 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
             out << "vextarctl " << VEXTAR_VERSION_STRING << "\n";
             return kExitOk;
         }
-        if (a == "--simulate") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                return UsageError(err, "--simulate needs a LIST");
+        struct Valued {
+            const char* name;
+            const char* what;
+            std::string* into;
+        };
+        const Valued valued[] = {{"--simulate", "a LIST", &options.simulate},
+                                 {"--sim-state", "a DIR", &options.simState},
+                                 {"--sim-fault", "a SPEC", &options.simFault}};
+        bool matched = false;
+        for (const Valued& v : valued) {
+            const std::string prefix = std::string(v.name) + "=";
+            if (a == v.name || a.rfind(prefix, 0) == 0) {
+                std::string value;
+                if (a == v.name) {
+                    if (i + 1 >= args.size()) {
+                        return UsageError(err, std::string(v.name) + " needs " + v.what);
+                    }
+                    value = args[++i];
+                } else {
+                    value = a.substr(prefix.size());
+                }
+                if (value.empty()) {
+                    return UsageError(err, std::string(v.name) + " needs " + v.what);
+                }
+                *v.into = value;
+                matched = true;
             }
-            options.simulate = args[++i];
-        } else if (a.rfind("--simulate=", 0) == 0) {
-            options.simulate = a.substr(11);
-            if (options.simulate.empty()) {
-                return UsageError(err, "--simulate needs a LIST");
-            }
+        }
+        if (matched) {
+            continue;
+        }
+        if (a == "--trace") {
+            options.trace = true;
         } else if (!a.empty() && a[0] == '-') {
             return UsageError(err, "unknown option '" + a + "'");
         } else {
@@ -167,6 +191,12 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
     }
     if (command == "hid-describe") {
         return HidDescribe(rest, out, err);
+    }
+    if (options.trace) {
+        SetTraceEnabled(true);
+    }
+    if (const int status = RunDeviceCommand(options, command, rest, out, err); status >= 0) {
+        return status;
     }
     return UsageError(err, "unknown command '" + command + "'");
 }

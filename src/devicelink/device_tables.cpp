@@ -231,6 +231,39 @@ std::vector<int> InterfaceWorkingCopy::CheckPresence(
     return lost;
 }
 
+std::vector<int> BindPresentInterfaces(InterfaceWorkingCopy& rows,
+                                       const std::shared_ptr<platform::IHidBackend>& backend,
+                                       bool* listed) {
+    std::vector<int> bound;
+    CHidInterface lister(backend);
+    const bool ok = lister.EnumeratePaths();
+    if (listed != nullptr) {
+        *listed = ok;
+    }
+    if (!ok) {
+        return bound;
+    }
+    while (std::optional<std::string> path = lister.NextPath()) {
+        HidCandidate candidate = CandidateFromPath(*path);
+        if (!rows.MatchesByPath(candidate)) {
+            continue;
+        }
+        CHidInterface probe(backend);
+        if (!probe.Open(*path, true, false, true, false)) {
+            continue;
+        }
+        candidate.vendorId = probe.attributes.VendorID;
+        candidate.productId = probe.attributes.ProductID;
+        candidate.usagePage = probe.capabilities.UsagePage;
+        candidate.usage = probe.capabilities.Usage;
+        int row = -1;
+        if (rows.MatchAndBind(candidate, row)) {
+            bound.push_back(row);
+        }
+    }
+    return bound;
+}
+
 bool HidPathPresent(const std::shared_ptr<platform::IHidBackend>& backend,
                     const std::string& path) {
     CHidInterface probe(backend);

@@ -138,6 +138,14 @@ class InterfaceWorkingCopy {
     std::array<HidInterfaceRow, kInterfaceRowCount> rows_;
 };
 
+// One pass of discovery over the present interfaces: every path that
+// matches a free row is opened for reading, completed from the interface and
+// bound. Returns the rows bound, in listing order; `listed` is false when the
+// listing itself failed.
+std::vector<int> BindPresentInterfaces(InterfaceWorkingCopy& rows,
+                                       const std::shared_ptr<platform::IHidBackend>& backend,
+                                       bool* listed = nullptr);
+
 // The presence test of a bound path: an open with no access rights.
 bool HidPathPresent(const std::shared_ptr<platform::IHidBackend>& backend, const std::string& path);
 

@@ -1,5 +1,6 @@
 #include "sim/sim_catalog.h"
 
+#include <algorithm>
 #include <array>
 #include <sstream>
 
@@ -203,53 +204,52 @@ std::vector<uint8_t> Copy(std::span<const uint8_t> s) {
     return {s.begin(), s.end()};
 }
 
-SimDeviceSpec Peripheral(const std::string& name, uint16_t product,
-                         std::span<const uint8_t> interface0) {
-    SimDeviceSpec spec;
-    spec.name = name;
-    spec.vendorId = 0x320F;
-    spec.productId = product;
-    if (!interface0.empty()) {
-        spec.interfaces.push_back({0, Copy(interface0), nullptr});
+struct CatalogEntry {
+    const char* name;
+    const char* model;
+    uint16_t vendor;
+    uint16_t product;
+    bool receiver;
+    int kind;  // 0 mouse, 1 keyboard, 2 mouse pad, 3 headset
+};
+
+constexpr CatalogEntry kCatalog[] = {
+    {"mouse", "mouse", 0x320F, 0x7074, false, 0},
+    {"mouse-receiver", "mouse", 0x320F, 0x221D, true, 0},
+    {"keyboard", "keyboard", 0x320F, 0x505B, false, 1},
+    {"keyboard-receiver", "keyboard", 0x320F, 0x50EC, true, 1},
+    {"mousepad", "mousepad", 0x320F, 0x1004, false, 2},
+    {"headset", "headset", 0x0C76, 0x1630, false, 3},
+};
+
+PeripheralConfig ConfigOf(int kind) {
+    switch (kind) {
+        case 0:
+            return MouseConfig();
+        case 1:
+            return KeyboardConfig();
+        case 2:
+            return MousePadConfig();
+        default:
+            return HeadsetConfig();
     }
-    spec.interfaces.push_back(
-        {1, Copy(descriptors::CommandInterface()), std::make_shared<EchoFirmware>()});
-    return spec;
 }
 
 }  // namespace
 
 const std::vector<std::string>& CatalogNames() {
-    static const std::vector<std::string> names = {
-        "mouse", "mouse-receiver", "keyboard", "keyboard-receiver", "mousepad", "headset"};
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> n;
+        for (const CatalogEntry& e : kCatalog) {
+            n.emplace_back(e.name);
+        }
+        return n;
+    }();
     return names;
 }
 
-bool MakeCatalogDevice(const std::string& name, SimDeviceSpec& spec) {
-    if (name == "mouse") {
-        spec = Peripheral(name, 0x7074, descriptors::BootMouse());
-    } else if (name == "mouse-receiver") {
-        spec = Peripheral(name, 0x221D, descriptors::BootMouse());
-    } else if (name == "keyboard") {
-        spec = Peripheral(name, 0x505B, descriptors::BootKeyboard());
-    } else if (name == "keyboard-receiver") {
-        spec = Peripheral(name, 0x50EC, descriptors::BootKeyboard());
-    } else if (name == "mousepad") {
-        spec = Peripheral(name, 0x1004, {});
-    } else if (name == "headset") {
-        spec = SimDeviceSpec{};
-        spec.name = name;
-        spec.vendorId = 0x0C76;
-        spec.productId = 0x1630;
-        spec.interfaces.push_back(
-            {3, Copy(descriptors::Headset()), std::make_shared<EchoFirmware>()});
-    } else {
-        return false;
-    }
-    return true;
-}
-
-bool AddSimulatedDevices(SimHidBackend& backend, const std::string& list, std::string& error) {
+bool AddSimulatedDevices(SimHidBackend& backend, const std::string& list, std::string& error,
+                         const SimOptions& options, SimDevices* devices) {
     std::vector<std::string> names;
     std::istringstream in(list);
     std::string item;
@@ -266,13 +266,66 @@ bool AddSimulatedDevices(SimHidBackend& backend, const std::string& list, std::s
         error = "the --simulate list is empty";
         return false;
     }
+    std::vector<const CatalogEntry*> entries;
     for (const std::string& name : names) {
-        SimDeviceSpec spec;
-        if (!MakeCatalogDevice(name, spec)) {
+        const CatalogEntry* found = nullptr;
+        for (const CatalogEntry& e : kCatalog) {
+            if (name == e.name) {
+                found = &e;
+            }
+        }
+        if (found == nullptr) {
             error = "unknown simulated device '" + name +
                     "' (known: mouse, mouse-receiver, keyboard, keyboard-receiver, mousepad, "
                     "headset, all)";
             return false;
+        }
+        if (std::find(entries.begin(), entries.end(), found) != entries.end()) {
+            error = "simulated device '" + name + "' is listed twice";
+            return false;
+        }
+        entries.push_back(found);
+    }
+    for (const FaultSpec& f : options.faults) {
+        if (std::none_of(entries.begin(), entries.end(),
+                         [&](const CatalogEntry* e) { return f.device == e->name; })) {
+            error = "fault for '" + f.device + "', which is not simulated";
+            return false;
+        }
+    }
+    SimDevices local;
+    SimDevices& out = devices != nullptr ? *devices : local;
+    for (const CatalogEntry* e : entries) {
+        std::shared_ptr<PeripheralModel>& model = out.models[e->model];
+        if (!model) {
+            model =
+                std::make_shared<PeripheralModel>(e->model, ConfigOf(e->kind), options.stateDir);
+        }
+        std::vector<FaultSpec> faults;
+        for (const FaultSpec& f : options.faults) {
+            if (f.device == e->name) {
+                faults.push_back(f);
+            }
+        }
+        const uint8_t consumerId = e->kind == 3 ? 1 : 3;
+        std::shared_ptr<CommandFirmware> firmware =
+            e->receiver
+                ? std::make_shared<ReceiverFirmware>(model, faults, &backend, e->name, consumerId)
+                : std::make_shared<CommandFirmware>(model, faults, &backend, e->name, consumerId);
+        out.firmware[e->name] = firmware;
+        SimDeviceSpec spec;
+        spec.name = e->name;
+        spec.vendorId = e->vendor;
+        spec.productId = e->product;
+        if (e->kind == 3) {
+            spec.interfaces.push_back({3, Copy(descriptors::Headset()), firmware});
+        } else {
+            if (e->kind == 0) {
+                spec.interfaces.push_back({0, Copy(descriptors::BootMouse()), nullptr});
+            } else if (e->kind == 1) {
+                spec.interfaces.push_back({0, Copy(descriptors::BootKeyboard()), nullptr});
+            }
+            spec.interfaces.push_back({1, Copy(descriptors::CommandInterface()), firmware});
         }
         if (!backend.AddDevice(std::move(spec), error)) {
             return false;

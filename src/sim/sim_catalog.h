@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <map>
+#include <memory>
+
+#include "sim/firmware.h"
 #include "sim/sim_hid_backend.h"
 
 namespace vextar::sim {
@@ -30,12 +34,24 @@ std::span<const uint8_t> Headset();
 // Names a --simulate list may use, in catalogue order.
 const std::vector<std::string>& CatalogNames();
 
-// The device of a catalogue name, answering command frames by echo until a
-// firmware model is given.
-bool MakeCatalogDevice(const std::string& name, SimDeviceSpec& spec);
+struct SimOptions {
+    std::string stateDir;           // keep device memory here between runs
+    std::vector<FaultSpec> faults;  // by device name
+};
+
+// What the simulated devices of one list are made of, for tests.
+struct SimDevices {
+    // Physical devices by name ("mouse", "keyboard", "mousepad", "headset");
+    // a device and its receiver share one.
+    std::map<std::string, std::shared_ptr<PeripheralModel>> models;
+    // Command firmware by catalogue name ("mouse-receiver"…).
+    std::map<std::string, std::shared_ptr<CommandFirmware>> firmware;
+};
 
 // Adds the devices of a comma-separated list ("all" = mouse, keyboard,
-// mousepad and headset). False with a reason for an unknown name.
-bool AddSimulatedDevices(SimHidBackend& backend, const std::string& list, std::string& error);
+// mousepad and headset). False with a reason for an unknown name, a fault
+// naming a device not in the list, or a device listed twice.
+bool AddSimulatedDevices(SimHidBackend& backend, const std::string& list, std::string& error,
+                         const SimOptions& options = {}, SimDevices* devices = nullptr);
 
 }  // namespace vextar::sim

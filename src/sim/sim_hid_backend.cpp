@@ -36,6 +36,8 @@ struct SimHidBackend::Endpoint final : SimReportSink {
     Endpoint(const Endpoint&) = delete;
     Endpoint& operator=(const Endpoint&) = delete;
 
+    void Disconnect() { ::shutdown(fd.Get(), SHUT_RDWR); }
+
     bool SendInputReport(std::span<const uint8_t> report) override {
         const ssize_t n =
             ::send(fd.Get(), report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -170,22 +172,19 @@ bool SimHidBackend::Plug(const std::string& name) {
 }
 
 bool SimHidBackend::Unplug(const std::string& name) {
-    std::vector<std::unique_ptr<Endpoint>> endpoints;
-    {
-        std::lock_guard lock(mutex_);
-        Device* d = FindLocked(name);
-        if (d == nullptr) {
-            return false;
-        }
-        d->plugged = false;
-        for (Interface& i : d->interfaces) {
-            if (i.endpoint) {
-                endpoints.push_back(std::move(i.endpoint));
-            }
+    // Safe from a firmware thread: the device ends are shut, not destroyed,
+    // so every open host end reads end-of-file and no thread is joined here.
+    std::lock_guard lock(mutex_);
+    Device* d = FindLocked(name);
+    if (d == nullptr) {
+        return false;
+    }
+    d->plugged = false;
+    for (Interface& i : d->interfaces) {
+        if (i.endpoint) {
+            i.endpoint->Disconnect();
         }
     }
-    // Destroyed outside the lock: closing the device ends makes every open
-    // host end read end-of-file.
     return true;
 }
 

@@ -125,48 +125,22 @@ TEST(InterfaceWorkingCopy, PartnerConnectedFollowsThePresenceCheck) {
     EXPECT_FALSE(rows.AllBound());
 }
 
-// One discovery pass over simulated devices, as the discovery thread makes it.
-std::vector<int> DiscoveryPass(InterfaceWorkingCopy& rows,
-                               const std::shared_ptr<platform::IHidBackend>& backend) {
-    std::vector<int> bound;
-    CHidInterface lister(backend);
-    EXPECT_TRUE(lister.EnumeratePaths());
-    while (auto path = lister.NextPath()) {
-        HidCandidate candidate = CandidateFromPath(*path);
-        if (!rows.MatchesByPath(candidate)) {
-            continue;
-        }
-        CHidInterface probe(backend);
-        if (!probe.Open(*path, true, false, true, false)) {
-            continue;
-        }
-        candidate.vendorId = probe.attributes.VendorID;
-        candidate.productId = probe.attributes.ProductID;
-        candidate.usagePage = probe.capabilities.UsagePage;
-        candidate.usage = probe.capabilities.Usage;
-        int row = -1;
-        if (rows.MatchAndBind(candidate, row)) {
-            bound.push_back(row);
-        }
-    }
-    return bound;
-}
-
 TEST(InterfaceWorkingCopy, DiscoversSimulatedDevicesAndLosesUnpluggedOnes) {
     auto backend = std::make_shared<sim::SimHidBackend>();
     std::string error;
     ASSERT_TRUE(sim::AddSimulatedDevices(*backend, "all,mouse-receiver,keyboard-receiver", error));
     InterfaceWorkingCopy rows;
-    EXPECT_EQ(DiscoveryPass(rows, backend), (std::vector<int>{5, 4, 1, 0, 9, 8, 10, 7, 6, 3, 2}));
+    EXPECT_EQ(BindPresentInterfaces(rows, backend),
+              (std::vector<int>{5, 4, 1, 0, 9, 8, 10, 7, 6, 3, 2}));
     EXPECT_TRUE(rows.AllBound());
-    EXPECT_TRUE(DiscoveryPass(rows, backend).empty());  // nothing is bound twice
+    EXPECT_TRUE(BindPresentInterfaces(rows, backend).empty());  // nothing is bound twice
 
     ASSERT_TRUE(backend->Unplug("mouse"));
     auto present = [&](const std::string& path) { return HidPathPresent(backend, path); };
     EXPECT_EQ(rows.CheckPresence(present), (std::vector<int>{4, 5}));
     EXPECT_FALSE(rows.PartnerConnected(6));
     ASSERT_TRUE(backend->Plug("mouse"));
-    EXPECT_EQ(DiscoveryPass(rows, backend), (std::vector<int>{5, 4}));
+    EXPECT_EQ(BindPresentInterfaces(rows, backend), (std::vector<int>{5, 4}));
     EXPECT_TRUE(rows.CheckPresence(present).empty());
 }
 
