@@ -455,9 +455,29 @@ CommandFirmware::CommandFirmware(std::shared_ptr<PeripheralModel> model,
       deviceName_(std::move(deviceName)),
       consumerReportId_(consumerReportId) {}
 
+std::vector<SimFrame> CommandFirmware::Requests() const {
+    std::lock_guard lock(requestsMutex_);
+    return requests_;
+}
+
+void CommandFirmware::ClearRequests() {
+    std::lock_guard lock(requestsMutex_);
+    requests_.clear();
+}
+
 void CommandFirmware::Answer(std::span<const uint8_t> request, SimReportSink& host,
                              const std::function<SimFrame()>& reply) {
     const uint32_t frame = frames_.fetch_add(1) + 1;
+    {
+        std::lock_guard lock(requestsMutex_);
+        if (requests_.size() == 1024) {
+            requests_.erase(requests_.begin());
+        }
+        SimFrame copy{};
+        std::copy_n(request.begin(), std::min<std::size_t>(request.size(), copy.size()),
+                    copy.begin());
+        requests_.push_back(copy);
+    }
     uint32_t delayMs = 0;
     const FaultSpec* fault = nullptr;
     for (const FaultSpec& f : faults_) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -133,6 +134,9 @@ class CommandFirmware : public SimFirmware {
                     SimHidBackend* backend, std::string deviceName, uint8_t consumerReportId);
     void OnOutputReport(std::span<const uint8_t> report, SimReportSink& host) override;
     [[nodiscard]] uint32_t FramesSeen() const { return frames_.load(); }
+    // The last 1024 command frames received, oldest first.
+    [[nodiscard]] std::vector<SimFrame> Requests() const;
+    void ClearRequests();
 
   protected:
     // The model's reply, or what the faults make of it.
@@ -145,8 +149,8 @@ class CommandFirmware : public SimFirmware {
     std::string deviceName_;
     uint8_t consumerReportId_;
     std::atomic<uint32_t> frames_{0};
-    std::mutex lateMutex_;
-    std::vector<SimFrame> late_;  // replies held back, sent before the next one
+    mutable std::mutex requestsMutex_;
+    std::vector<SimFrame> requests_;
 };
 
 // A receiver: forwards frames while its device is linked, answers 0xAA when
