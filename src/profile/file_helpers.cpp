@@ -85,10 +85,18 @@ struct TempFile {
     std::string name;  // set for a named file
 };
 
+// Naming an unnamed file goes through /proc.
+bool CanNameUnnamedFiles() {
+    static const bool can = ::access("/proc/self/fd", F_OK) == 0;
+    return can;
+}
+
 std::error_code OpenTemp(const std::string& folder, const std::string& target, TempFile& temp) {
-    temp.fd.Reset(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    if (temp.fd.Valid()) {
-        return {};
+    if (CanNameUnnamedFiles()) {
+        temp.fd.Reset(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (temp.fd.Valid()) {
+            return {};
+        }
     }
     temp.name = folder + "/." + NameOf(target) + ".tmp-" + std::to_string(::getpid()) + "-" +
                 std::to_string(TempCounter().fetch_add(1));
@@ -139,6 +147,27 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+// jsoncpp's writer cuts a member name at a NUL character, so a document
+// holding one would be written back with two members of one name and read
+// back differently. Such a document is refused as damaged.
+bool HasNulInMemberName(const Json::Value& value) {
+    if (value.isObject()) {
+        for (auto it = value.begin(); it != value.end(); ++it) {
+            const std::string name = it.name();
+            if (name.find('\0') != std::string::npos || HasNulInMemberName(*it)) {
+                return true;
+            }
+        }
+    } else if (value.isArray()) {
+        for (const Json::Value& element : value) {
+            if (HasNulInMemberName(element)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 struct IdClock {
     std::mutex mutex;
     int64_t lastMillis = 0;
@@ -160,7 +189,8 @@ std::string FormatMillis(int64_t millis) {
 
 FileText ReadFileChecked(const std::string& path, std::size_t maxBytes) {
     FileText result;
-    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO in the file's place cannot hang the read.
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.Valid()) {
         result.error = LastError();
         result.status = errno == ENOENT ? FileReadStatus::Missing : FileReadStatus::Unreadable;
@@ -173,8 +203,9 @@ FileText ReadFileChecked(const std::string& path, std::size_t maxBytes) {
         result.status = FileReadStatus::Unreadable;
         return result;
     }
-    if (S_ISDIR(st.st_mode)) {
-        result.error = std::make_error_code(std::errc::is_a_directory);
+    if (!S_ISREG(st.st_mode)) {
+        result.error = std::make_error_code(S_ISDIR(st.st_mode) ? std::errc::is_a_directory
+                                                                : std::errc::invalid_argument);
         result.status = FileReadStatus::Unreadable;
         return result;
     }
@@ -233,7 +264,8 @@ bool ParseJsonText(std::string_view text, Json::Value& out) {
     Json::Value parsed;
     try {
         Json::Reader reader;
-        if (!reader.parse(text.data(), text.data() + text.size(), parsed, true)) {
+        if (!reader.parse(text.data(), text.data() + text.size(), parsed, true) ||
+            HasNulInMemberName(parsed)) {
             return false;
         }
     } catch (...) {

@@ -77,6 +77,8 @@ TEST(ReadJsonFile, AcceptsByteOrderMarkAndCommentsAndRefusesTheRest) {
         {"bom only", "\xEF\xBB\xBF", false},
         {"truncated", "{\"a\": [1, 2", false},
         {"deep", std::string(5000, '[') + std::string(5000, ']'), false},
+        // The writer would cut this name at the NUL and write "a" twice.
+        {"NUL in a name", R"({"a": 1, "x": {"a\u0000b": 2}})", false},
     };
     for (const Case& c : cases) {
         WriteText(folder / "f", c.text);
@@ -92,6 +94,9 @@ TEST(ReadFileChecked, TellsMissingUnreadableAndTooLarge) {
     TempFolder folder;
     EXPECT_EQ(ReadFileChecked(folder / "none").status, FileReadStatus::Missing);
     EXPECT_EQ(ReadFileChecked(folder.Path()).status, FileReadStatus::Unreadable);
+    // Only regular files are read: a FIFO would block a reader forever.
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(ReadFileChecked(folder / "fifo").status, FileReadStatus::Unreadable);
     // A 100 MB file is refused before anything is read (the file is sparse).
     const std::string big = folder / "big";
     WriteText(big, "{}");
