@@ -11,8 +11,17 @@
 #include "cli/cli_common.h"
 #include "device/device_link.h"
 #include "devicelink/hid_interface.h"
+#include "macro/macro_delete.h"
+#include "macro/macro_library.h"
 #include "platform/hid_descriptor.h"
 #include "platform/log.h"
+#include "profile/file_helpers.h"
+#include "profile/json_access.h"
+#include "profile/notices.h"
+#include "profile/paths.h"
+#include "profile/profile_data.h"
+#include "profile/profile_list.h"
+#include "profile/text.h"
 #include "sim/sim_catalog.h"
 #include "vextar_version.h"
 
@@ -34,8 +43,21 @@ constexpr const char* kUsage =
     "  write TYPE OFFSET HEX\n"
     "                       write settings memory (HEX: bytes such as 0a1b or 0a 1b)\n"
     "  keys TYPE            the key table, one key (3 bytes) a line\n"
-    "TYPE is mouse, keyboard, MousePad or HD (letter case ignored); numbers are\n"
-    "decimal or 0x hexadecimal.\n"
+    "  profile show TYPE    print the active profile of a device, made from the\n"
+    "                       factory profile on first use\n"
+    "  macro list TYPE      one line per macro: NUMBER<tab>NAME<tab>STEPS<tab>ID\n"
+    "  macro show TYPE NAME the steps of a macro with their 4-byte device form\n"
+    "  macro import TYPE FILE       add a macro file (.mac) to the list\n"
+    "  macro export TYPE NAME FILE  copy a macro's file\n"
+    "  macro delete TYPE NAME       delete a macro; keys that used it return to\n"
+    "                       their factory assignment in every profile, keys of\n"
+    "                       later macros follow the new numbering\n"
+    "\n"
+    "TYPE is mouse, keyboard, MousePad (or mousepad) or HD (or headset), letter\n"
+    "case ignored; macros: mouse and keyboard. Numbers are decimal or 0x hex.\n"
+    "Settings live in $VEXTAR_DATA_HOME, else $XDG_DATA_HOME/VEXTAR, else\n"
+    "~/.local/share/VEXTAR; factory data in $VEXTAR_DEFAULT_DATA, else the\n"
+    "DefaultData folder beside the program or under the install prefix.\n"
     "\n"
     "Options (before the command):\n"
     "  --simulate LIST      use simulated devices instead of hidraw; LIST is a\n"
@@ -127,6 +149,227 @@ int HidDescribe(std::span<const std::string> args, std::ostream& out, std::ostre
     return kExitOk;
 }
 
+// The device types of the command line: their name there, their folder
+// name, and whether they keep macros.
+struct DeviceTypeName {
+    const char* name;
+    const char* folder;
+    bool macros;
+};
+
+constexpr DeviceTypeName kDeviceTypes[] = {
+    {"mouse", "mouse", true},
+    {"keyboard", "keyboard", true},
+    {"mousepad", "MousePad", false},
+    {"headset", "HD", false},
+};
+
+const DeviceTypeName* FindDeviceType(const std::string& text) {
+    for (const DeviceTypeName& t : kDeviceTypes) {
+        if (EqualsNoCase(text, t.name) || EqualsNoCase(text, t.folder)) {
+            return &t;
+        }
+    }
+    return nullptr;
+}
+
+// Prints the file notices of one command to stderr while it runs.
+class NoticePrinter {
+  public:
+    explicit NoticePrinter(std::ostream& err)
+        : previous_(SetFileNoticeSink([&err](const FileNotice& notice) {
+              err << "vextarctl: " << DescribeFileNotice(notice) << "\n";
+          })) {}
+    ~NoticePrinter() { SetFileNoticeSink(std::move(previous_)); }
+    NoticePrinter(const NoticePrinter&) = delete;
+    NoticePrinter& operator=(const NoticePrinter&) = delete;
+
+  private:
+    FileNoticeSink previous_;
+};
+
+// The device folder of a type, or an error on `err`.
+bool OpenDeviceFolder(const DeviceTypeName& type, std::string& folder, std::ostream& err) {
+    std::error_code error;
+    folder = paths::DeviceFolder(type.folder, error);
+    if (folder.empty()) {
+        err << "vextarctl: cannot use the settings folder " << paths::DataRoot() << type.folder
+            << ": " << error.message() << "\n";
+        return false;
+    }
+    return true;
+}
+
+int ProfileShow(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 2 || args[0] != "show") {
+        return UsageError(err, "usage: profile show TYPE");
+    }
+    const DeviceTypeName* type = FindDeviceType(args[1]);
+    if (type == nullptr) {
+        return UsageError(err, "unknown device type '" + args[1] + "'");
+    }
+    std::string folder;
+    if (!OpenDeviceFolder(*type, folder, err)) {
+        return kExitDeviceOrFile;
+    }
+    const std::string factory = paths::FactoryProfilePath(type->folder);
+    ProfileListFile list(folder, factory);
+    switch (list.Init()) {
+        case ProfileListFile::Status::Ok:
+        case ProfileListFile::Status::Created:
+            break;
+        case ProfileListFile::Status::NoFactoryProfile:
+            err << "vextarctl: no factory profile"
+                << (factory.empty() ? std::string(" (no DefaultData folder found)")
+                                    : " at " + factory)
+                << "\n";
+            return kExitDeviceOrFile;
+        default:
+            err << "vextarctl: the profile list " << list.ListPath() << " cannot be used\n";
+            return kExitDeviceOrFile;
+    }
+    const std::string path = list.ProfilePathAt(static_cast<std::size_t>(list.Selected()));
+    if (path.empty()) {
+        err << "vextarctl: the selected profile of " << list.ListPath()
+            << " has an identifier that cannot name a file\n";
+        return kExitDeviceOrFile;
+    }
+    CBasicProfiledata profile;
+    profile.SetDefaultPath(factory);
+    profile.SetProfilePath(path);
+    profile.LoadActiveSection(path);
+    const Json::Value document = ReadJsonFile(path);
+    if (!json::Element(json::Member(document, "Device"), 0).isObject()) {
+        err << "vextarctl: no profile could be made at " << path << "\n";
+        return kExitDeviceOrFile;
+    }
+    out << Json::StyledWriter().write(document);
+    return kExitOk;
+}
+
+std::string HexBytes(const DeviceMacroStep& step) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02x %02x %02x %02x", step.delayLow, step.delayHigh,
+                  step.typeAndAction, step.button);
+    return text;
+}
+
+int MacroStatusExit(MacroStatus status, const std::string& what, std::ostream& err) {
+    if (status == MacroStatus::Ok) {
+        return kExitOk;
+    }
+    err << "vextarctl: " << what << ": " << MacroStatusText(status);
+    if (status == MacroStatus::LimitReached) {
+        err << " [" << kMessageMacroLimit << "]";
+    }
+    err << "\n";
+    return status == MacroStatus::NotFound || status == MacroStatus::InvalidFile ||
+                   status == MacroStatus::BlankName || status == MacroStatus::DuplicateName
+               ? kExitUsage
+               : kExitDeviceOrFile;
+}
+
+int MacroCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+    struct Form {
+        const char* verb;
+        std::size_t arguments;  // after TYPE
+        const char* usage;
+    };
+    static constexpr Form kForms[] = {
+        {"list", 0, "macro list TYPE"},          {"show", 1, "macro show TYPE NAME"},
+        {"import", 1, "macro import TYPE FILE"}, {"export", 2, "macro export TYPE NAME FILE"},
+        {"delete", 1, "macro delete TYPE NAME"},
+    };
+    const Form* form = nullptr;
+    for (const Form& f : kForms) {
+        if (!args.empty() && args[0] == f.verb) {
+            form = &f;
+        }
+    }
+    if (form == nullptr) {
+        return UsageError(err, "usage: macro list|show|import|export|delete TYPE ...");
+    }
+    if (args.size() != form->arguments + 2) {
+        return UsageError(err, std::string("usage: ") + form->usage);
+    }
+    const std::string& verb = args[0];
+    const DeviceTypeName* type = FindDeviceType(args[1]);
+    if (type == nullptr) {
+        return UsageError(err, "unknown device type '" + args[1] + "'");
+    }
+    if (!type->macros) {
+        return UsageError(err, std::string("the ") + type->name + " keeps no macros");
+    }
+    std::string folder;
+    if (!OpenDeviceFolder(*type, folder, err)) {
+        return kExitDeviceOrFile;
+    }
+    MacroLibrary library(folder);
+    if (const MacroStatus status = library.LoadMacroList(); status != MacroStatus::Ok) {
+        return MacroStatusExit(status, library.ListPath(), err);
+    }
+
+    if (verb == "list") {
+        const std::vector<MacroEntry>& entries = library.Entries();
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            out << i << "\t" << entries[i].name << "\t" << library.LoadMacroSteps(i).size() << "\t"
+                << entries[i].guid << "\n";
+        }
+        return kExitOk;
+    }
+    if (verb == "import") {
+        const MacroAdded added = library.ImportMacro(args[2]);
+        if (added.status != MacroStatus::Ok) {
+            return MacroStatusExit(added.status, "cannot import " + args[2], err);
+        }
+        out << "imported " << args[2] << " as macro " << added.number << " '" << added.name
+            << "'\n";
+        return kExitOk;
+    }
+    const std::optional<std::size_t> number = library.Find(args[2]);
+    if (!number) {
+        return MacroStatusExit(MacroStatus::NotFound, "'" + args[2] + "'", err);
+    }
+    if (verb == "show") {
+        const std::vector<Json::Value> steps = library.LoadMacroSteps(*number);
+        out << "macro " << *number << " '" << library.Entries()[*number].name << "' ("
+            << library.Entries()[*number].guid << "): " << steps.size() << " steps\n";
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            const Json::Value& step = steps[i];
+            out << i << " type=" << json::Int(json::Member(step, "Type"))
+                << " button=" << json::Int(json::Member(step, "Button"))
+                << " action=" << json::String(json::Member(step, "Action"))
+                << " delay=" << MacroStepDelay(step)
+                << " device=" << HexBytes(ToDeviceMacroStep(step)) << "\n";
+        }
+        return kExitOk;
+    }
+    if (verb == "export") {
+        return MacroStatusExit(library.ExportMacro(*number, args[3]),
+                               "cannot export '" + args[2] + "' to " + args[3], err);
+    }
+    // delete: renumber the key assignments of every listed profile.
+    ProfileListFile list(folder, paths::FactoryProfilePath(type->folder));
+    if (list.Read() != ProfileListFile::Status::Ok) {
+        err << "vextarctl: the profile list " << list.ListPath()
+            << " cannot be read; nothing was deleted\n";
+        return kExitDeviceOrFile;
+    }
+    const std::vector<std::string> profiles = list.ProfilePaths();
+    const MacroDeleteResult result = DeleteMacroEverywhere(library, *number, profiles);
+    if (result.status != MacroStatus::Ok) {
+        return MacroStatusExit(
+            result.status,
+            "'" + args[2] + "' was not deleted" +
+                (result.failedPath.empty() ? "" : " (" + result.failedPath + ")"),
+            err);
+    }
+    out << "deleted macro " << *number << " '" << result.name << "'; " << result.profilesChanged
+        << " of " << profiles.size() << " profiles changed: " << result.keys.reset
+        << " keys back to their factory assignment, " << result.keys.renumbered << " renumbered\n";
+    return kExitOk;
+}
+
 }  // namespace
 
 int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
@@ -191,6 +434,10 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
     }
     if (command == "hid-describe") {
         return HidDescribe(rest, out, err);
+    }
+    if (command == "profile" || command == "macro") {
+        const NoticePrinter notices(err);
+        return command == "profile" ? ProfileShow(rest, out, err) : MacroCommand(rest, out, err);
     }
     if (options.trace) {
         SetTraceEnabled(true);

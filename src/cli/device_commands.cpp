@@ -119,11 +119,20 @@ std::vector<BoundDevice> BindDevices(const std::shared_ptr<platform::IHidBackend
     return devices;
 }
 
-bool SameNoCase(const std::string& a, const std::string& b) {
+bool SameLetters(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
+}
+
+// A device type as typed: its type name in any letter case, or "headset"
+// for "HD" and "mousepad" for "MousePad".
+bool SameNoCase(const std::string& typed, const std::string& typeName) {
+    if (SameLetters(typed, typeName)) {
+        return true;
+    }
+    return (typeName == "HD" && SameLetters(typed, "headset"));
 }
 
 std::string HexBytes(std::span<const uint8_t> bytes, std::size_t perLine) {
