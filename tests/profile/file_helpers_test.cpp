@@ -198,9 +198,14 @@ TEST(WriteJsonFile, KilledWhileSavingLeavesEveryFileParseable) {
     ASSERT_FALSE(WriteJsonFile(factoryPath, factory));
 
     for (int round = 0; round < 12; ++round) {
+        // The child says when its first save is done, so that the kill
+        // always lands among saves, however busy the machine is.
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            ::close(ready[0]);
             SetFileNoticeSink([](const FileNotice&) {});
             CBasicProfiledata profile;
             profile.SetDefaultPath(factoryPath);
@@ -214,9 +219,17 @@ TEST(WriteJsonFile, KilledWhileSavingLeavesEveryFileParseable) {
                 std::vector<KeyListEntry> keys(n % 40);
                 profile.SetKeyList(keys);
                 profile.Save();
+                if (n == 0) {
+                    const char one = 1;
+                    [[maybe_unused]] const ssize_t w = ::write(ready[1], &one, 1);
+                }
             }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5 + 7 * round));
+        ::close(ready[1]);
+        char signal = 0;
+        ASSERT_EQ(::read(ready[0], &signal, 1), 1);
+        ::close(ready[0]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1 + 3 * round));
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
