@@ -204,14 +204,42 @@ int32_t CVarnicUSBDevice::ApplyLighting() {
     return 0;
 }
 
-// The steps of the host light effects come with the light effect engine.
-void CVarnicUSBDevice::StepBreathing() {}
-void CVarnicUSBDevice::StepBreathingFourColour() {}
-void CVarnicUSBDevice::StepStatic() {}
-void CVarnicUSBDevice::StepSpectrum() {}
-void CVarnicUSBDevice::StepFlash() {}
-void CVarnicUSBDevice::StepFlashFourColour() {}
-void CVarnicUSBDevice::StepOff() {}
+light::FrameView CVarnicUSBDevice::Frame() const {
+    return {zoneFrame_.get(), zoneFrame_ ? zoneCount_ : 0};
+}
+
+LightSetting CVarnicUSBDevice::EffectParameters() const {
+    std::lock_guard lock(effectMutex_);
+    return effect_;
+}
+
+void CVarnicUSBDevice::StepBreathing() {
+    std::lock_guard lock(effectMutex_);
+    light::StepBreathing(effect_, effectState_, Frame());
+}
+void CVarnicUSBDevice::StepBreathingFourColour() {
+    std::lock_guard lock(effectMutex_);
+    light::StepBreathingFourColour(effect_, effectState_, Frame());
+}
+void CVarnicUSBDevice::StepStatic() {
+    std::lock_guard lock(effectMutex_);
+    light::StepStatic(effect_, Frame());
+}
+void CVarnicUSBDevice::StepSpectrum() {
+    std::lock_guard lock(effectMutex_);
+    light::StepSpectrum(effect_, effectState_, Frame());
+}
+void CVarnicUSBDevice::StepFlash() {
+    std::lock_guard lock(effectMutex_);
+    light::StepFlash(effect_, effectState_, Frame(), clock_->NowMs());
+}
+void CVarnicUSBDevice::StepFlashFourColour() {
+    std::lock_guard lock(effectMutex_);
+    light::StepFlashFourColour(effect_, effectState_, Frame(), clock_->NowMs());
+}
+void CVarnicUSBDevice::StepOff() {
+    light::StepOff(Frame());
+}
 
 void CVarnicUSBDevice::PushFrame() {
     if (!softwareLighting_.load() || !zoneFrame_) {
@@ -298,29 +326,21 @@ void CVarnicUSBDevice::SetAuxMap(std::span<const uint8_t> map) {
     auxMap_.assign(map.begin(), map.end());
 }
 
-// The fade step comes with the light effect engine.
-void CVarnicUSBDevice::FadeZone(int, int) {}
-
+void CVarnicUSBDevice::FadeZone(int zone, int mode) {
+    std::lock_guard lock(effectMutex_);
+    light::FadeZone(effectState_, zone, mode);
+}
 void CVarnicUSBDevice::ArmFirstZones() {
-    for (std::size_t z = 0; z <= 8; ++z) {
-        if (effectState_.ring[z] != 0) {
-            effectState_.fade[z] = 255;
-        }
-    }
+    std::lock_guard lock(effectMutex_);
+    light::ArmFirstZones(effectState_);
 }
-
 void CVarnicUSBDevice::RotateRing(int direction) {
-    auto& ring = effectState_.ring;
-    if (direction != 0) {
-        std::rotate(ring.rbegin(), ring.rbegin() + 1, ring.rend());
-    } else {
-        std::rotate(ring.begin(), ring.begin() + 1, ring.end());
-    }
+    std::lock_guard lock(effectMutex_);
+    light::RotateRing(effectState_, direction);
 }
-
 void CVarnicUSBDevice::ResetEffectBuffers() {
-    effectState_.fade.fill(0);
-    effectState_.ring.fill(0);
+    std::lock_guard lock(effectMutex_);
+    light::ResetEffectBuffers(effectState_);
 }
 
 void CVarnicUSBDevice::ShowFunctionTab(int type) {
@@ -379,6 +399,7 @@ void CVarnicUSBDevice::SetLightParameters(uint32_t w0, uint32_t w1, uint32_t w2,
     for (std::size_t i = 0; i < 16; ++i) {
         bytes[i] = static_cast<uint8_t>(words[i / 4] >> (8 * (i % 4)));
     }
+    std::lock_guard lock(effectMutex_);
     std::memcpy(&effect_, bytes.data(), sizeof effect_);
 }
 

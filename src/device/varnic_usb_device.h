@@ -9,13 +9,16 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "device/device_link.h"
 #include "device/device_thread.h"
+#include "device/light_effects.h"
 #include "devicelink/device_tables.h"
+#include "platform/clock.h"
 #include "profile/profile_records.h"
 #include "ui/container.h"
 #include "ui/dialog_builder.h"
@@ -38,16 +41,6 @@ class IPowerIndicator {
 
 // The message that carries a device's battery level to the main window.
 inline constexpr uint32_t kMsgPowerLevel = 0x0D01;
-
-// Effect state of the host light effects.
-struct EffectState {
-    uint8_t phase = 0;
-    uint8_t colourIndex = 0;
-    uint8_t flashToggle = 0;
-    int64_t lastToggleMs = 0;
-    std::array<uint8_t, 170> fade{};
-    std::array<uint8_t, 23> ring{};
-};
 
 class CVarnicUSBDevice : public ui::CHorizontalLayoutUI,
                          public ui::CNotifyPump,
@@ -164,8 +157,15 @@ class CVarnicUSBDevice : public ui::CHorizontalLayoutUI,
     // Colours of the last PushFrame, 3 bytes a zone (zone 170 left out), each
     // scaled by its alpha.
     [[nodiscard]] const std::vector<uint8_t>& ReducedFrame() const { return reducedFrame_; }
-    [[nodiscard]] const LightSetting& EffectParameters() const { return effect_; }
-    [[nodiscard]] EffectState& Effects() { return effectState_; }
+    // A copy of the effect parameters (the effect thread steps with them while
+    // the UI thread changes them).
+    [[nodiscard]] LightSetting EffectParameters() const;
+    [[nodiscard]] light::EffectState& Effects() { return effectState_; }
+    // The zone frame as the light effects write it.
+    [[nodiscard]] light::FrameView Frame() const;
+    // The clock of the flash steps and the effect engine.
+    void SetClock(platform::IClock& clock) { clock_ = &clock; }
+    [[nodiscard]] platform::IClock& Clock() const { return *clock_; }
     [[nodiscard]] std::span<const uint8_t> AuxMap() const { return auxMap_; }
     [[nodiscard]] int OptionA() const { return optionA_; }
     [[nodiscard]] int OptionB() const { return optionB_; }
@@ -198,8 +198,12 @@ class CVarnicUSBDevice : public ui::CHorizontalLayoutUI,
     std::unique_ptr<std::atomic<uint32_t>[]> zoneFrame_;
     std::vector<LightSetting> zoneRecords_;
     std::vector<uint8_t> reducedFrame_;
+    // Guards the effect parameters and state between the UI thread, the
+    // effect thread and the notification reader.
+    mutable std::mutex effectMutex_;
     LightSetting effect_{};
-    EffectState effectState_;
+    light::EffectState effectState_;
+    platform::IClock* clock_ = &platform::SystemClock();
     std::atomic<bool> softwareLighting_{true};
     std::atomic<bool> preview_{true};
     int functionTab_ = 1;

@@ -141,7 +141,7 @@ TEST(VarnicUSBDevice, EmptySkinBindsNothing) {
 
 TEST(VarnicUSBDevice, RingAndFadeBuffers) {
     CVarnicUSBDevice device;
-    EffectState& e = device.Effects();
+    light::EffectState& e = device.Effects();
     e.ring[0] = 1;
     e.ring[22] = 2;
     device.RotateRing(1);  // towards higher indexes
