@@ -237,7 +237,9 @@ int CPaintManagerUI::ProcessTimers() {
             t.due = now + t.period;
         }
     }
-    for (const auto& [control, id] : due) {
+    for (const auto& entry : due) {
+        CControlUI* const control = entry.first;
+        const uint32_t id = entry.second;
         // A handler may have killed this timer or destroyed the control.
         const bool alive = std::any_of(timers_.begin(), timers_.end(), [&](const Timer& t) {
             return t.control == control && t.id == id;
