@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -304,6 +306,7 @@ int MacroCommand(std::span<const std::string> args, std::ostream& out, std::ostr
     if (!OpenDeviceFolder(*type, folder, err)) {
         return kExitDeviceOrFile;
     }
+    std::error_code error;
     MacroLibrary library(folder);
     if (const MacroStatus status = library.LoadMacroList(); status != MacroStatus::Ok) {
         return MacroStatusExit(status, library.ListPath(), err);
@@ -348,14 +351,21 @@ int MacroCommand(std::span<const std::string> args, std::ostream& out, std::ostr
         return MacroStatusExit(library.ExportMacro(*number, args[3]),
                                "cannot export '" + args[2] + "' to " + args[3], err);
     }
-    // delete: renumber the key assignments of every listed profile.
-    ProfileListFile list(folder, paths::FactoryProfilePath(type->folder));
-    if (list.Read() != ProfileListFile::Status::Ok) {
-        err << "vextarctl: the profile list " << list.ListPath()
-            << " cannot be read; nothing was deleted\n";
+    // delete: renumber the key assignments of every profile file of the
+    // device, listed or not (a damaged profile list must not leave some out).
+    std::vector<std::string> profiles;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        if (it->path().extension() == ".Json" && it->is_regular_file(error)) {
+            profiles.push_back(it->path().string());
+        }
+    }
+    if (error) {
+        err << "vextarctl: cannot list " << folder << ": " << error.message()
+            << "; nothing was deleted\n";
         return kExitDeviceOrFile;
     }
-    const std::vector<std::string> profiles = list.ProfilePaths();
+    std::sort(profiles.begin(), profiles.end());
     const MacroDeleteResult result = DeleteMacroEverywhere(library, *number, profiles);
     if (result.status != MacroStatus::Ok) {
         return MacroStatusExit(
