@@ -196,6 +196,11 @@ TEST(WriteJsonFile, KilledWhileSavingLeavesEveryFileParseable) {
     Json::Value factory;
     factory["Device"][0]["LightInfo"]["Red"] = 1;
     ASSERT_FALSE(WriteJsonFile(factoryPath, factory));
+    {
+        CBasicProfiledata first;  // the profile exists before the first kill
+        first.SetDefaultPath(factoryPath);
+        first.LoadActiveSection(profilePath);
+    }
 
     for (int round = 0; round < 12; ++round) {
         const pid_t child = ::fork();
