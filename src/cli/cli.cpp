@@ -1,8 +1,6 @@
 #include "cli/cli.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -306,7 +304,6 @@ int MacroCommand(std::span<const std::string> args, std::ostream& out, std::ostr
     if (!OpenDeviceFolder(*type, folder, err)) {
         return kExitDeviceOrFile;
     }
-    std::error_code error;
     MacroLibrary library(folder);
     if (const MacroStatus status = library.LoadMacroList(); status != MacroStatus::Ok) {
         return MacroStatusExit(status, library.ListPath(), err);
@@ -353,19 +350,13 @@ int MacroCommand(std::span<const std::string> args, std::ostream& out, std::ostr
     }
     // delete: renumber the key assignments of every profile file of the
     // device, listed or not (a damaged profile list must not leave some out).
-    std::vector<std::string> profiles;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        if (it->path().extension() == ".Json" && it->is_regular_file(error)) {
-            profiles.push_back(it->path().string());
-        }
-    }
+    std::error_code error;
+    const std::vector<std::string> profiles = ProfileFilesIn(folder, error);
     if (error) {
         err << "vextarctl: cannot list " << folder << ": " << error.message()
             << "; nothing was deleted\n";
         return kExitDeviceOrFile;
     }
-    std::sort(profiles.begin(), profiles.end());
     const MacroDeleteResult result = DeleteMacroEverywhere(library, *number, profiles);
     if (result.status != MacroStatus::Ok) {
         return MacroStatusExit(
