@@ -348,14 +348,15 @@ int MacroCommand(std::span<const std::string> args, std::ostream& out, std::ostr
         return MacroStatusExit(library.ExportMacro(*number, args[3]),
                                "cannot export '" + args[2] + "' to " + args[3], err);
     }
-    // delete: renumber the key assignments of every listed profile.
-    ProfileListFile list(folder, paths::FactoryProfilePath(type->folder));
-    if (list.Read() != ProfileListFile::Status::Ok) {
-        err << "vextarctl: the profile list " << list.ListPath()
-            << " cannot be read; nothing was deleted\n";
+    // delete: renumber the key assignments of every profile file of the
+    // device, listed or not (a damaged profile list must not leave some out).
+    std::error_code error;
+    const std::vector<std::string> profiles = ProfileFilesIn(folder, error);
+    if (error) {
+        err << "vextarctl: cannot list " << folder << ": " << error.message()
+            << "; nothing was deleted\n";
         return kExitDeviceOrFile;
     }
-    const std::vector<std::string> profiles = list.ProfilePaths();
     const MacroDeleteResult result = DeleteMacroEverywhere(library, *number, profiles);
     if (result.status != MacroStatus::Ok) {
         return MacroStatusExit(

@@ -16,6 +16,7 @@
 #include "platform/log.h"
 #include "platform/unique_fd.h"
 #include "profile/notices.h"
+#include "profile/text.h"
 
 namespace vextar {
 namespace {
@@ -147,25 +148,40 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-// jsoncpp's writer cuts a member name at a NUL character, so a document
-// holding one would be written back with two members of one name and read
-// back differently. Such a document is refused as damaged.
-bool HasNulInMemberName(const Json::Value& value) {
-    if (value.isObject()) {
-        for (auto it = value.begin(); it != value.end(); ++it) {
-            const std::string name = it.name();
-            if (name.find('\0') != std::string::npos || HasNulInMemberName(*it)) {
-                return true;
-            }
-        }
-    } else if (value.isArray()) {
-        for (const Json::Value& element : value) {
-            if (HasNulInMemberName(element)) {
-                return true;
+// Makes a parsed document safe to write back with jsoncpp's styled writer.
+// The writer cuts a member name at a NUL character and re-encodes names that
+// are not UTF-8, so such a name could be written as the name of another
+// member: the document is refused (false) as damaged. A comment that ends in
+// a space makes the writer put what follows on the comment's line, inside
+// the comment: trailing white space is trimmed from every comment.
+bool TidyForWriting(Json::Value& value) {
+    for (const Json::CommentPlacement placement :
+         {Json::commentBefore, Json::commentAfterOnSameLine, Json::commentAfter}) {
+        if (value.hasComment(placement)) {
+            std::string comment = value.getComment(placement);
+            const std::size_t end = comment.find_last_not_of(" \t\r\n");
+            if (end != std::string::npos && end + 1 != comment.size()) {
+                comment.erase(end + 1);
+                value.setComment(comment, placement);
             }
         }
     }
-    return false;
+    if (value.isObject()) {
+        for (auto it = value.begin(); it != value.end(); ++it) {
+            const std::string name = it.name();
+            if (name.find('\0') != std::string::npos || WideToUtf8(Utf8ToWide(name)) != name ||
+                !TidyForWriting(*it)) {
+                return false;
+            }
+        }
+    } else if (value.isArray()) {
+        for (Json::Value& element : value) {
+            if (!TidyForWriting(element)) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 struct IdClock {
@@ -265,7 +281,7 @@ bool ParseJsonText(std::string_view text, Json::Value& out) {
     try {
         Json::Reader reader;
         if (!reader.parse(text.data(), text.data() + text.size(), parsed, true) ||
-            HasNulInMemberName(parsed)) {
+            !TidyForWriting(parsed)) {
             return false;
         }
     } catch (...) {

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <system_error>
 
 #include "profile/file_helpers.h"
@@ -17,6 +19,21 @@ bool IsProfileListDocument(const Json::Value& document) {
     }
     const Json::Value& list = json::Member(document, "profilelist");
     return list.isNull() || list.isArray();
+}
+
+std::vector<std::string> ProfileFilesIn(const std::string& folder, std::error_code& error) {
+    std::vector<std::string> files;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        if (it->path().extension() == ".Json" && it->is_regular_file(error)) {
+            files.push_back(it->path().string());
+        }
+    }
+    if (error) {
+        return {};
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 ProfileListFile::ProfileListFile(std::string folder, std::string factoryProfilePath)

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "profile/file_helpers.h"
@@ -26,6 +27,10 @@ struct ProfileListEntry {
 
 // An object whose "profilelist" is absent or an array.
 bool IsProfileListDocument(const Json::Value& document);
+
+// Every profile file ("*.Json") of a device folder, listed or not, sorted.
+// Empty, with the reason, when the folder cannot be read.
+std::vector<std::string> ProfileFilesIn(const std::string& folder, std::error_code& error);
 
 class ProfileListFile {
   public:

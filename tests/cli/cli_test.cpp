@@ -191,13 +191,19 @@ TEST_F(VextarctlSettings, MacroCommandsKeepALibrary) {
     Json::Value profile = ReadJsonFile(profilePath);
     profile["Device"][0]["KeyList"][5]["Assignment"] = 0x700100;
     ASSERT_FALSE(WriteJsonFile(profilePath, profile));
+    // A profile file the list does not name is renumbered too.
+    profile["Device"][0]["KeyList"][6]["Assignment"] = 0x710003;
+    ASSERT_FALSE(WriteJsonFile(folder + "unlisted.Json", profile));
     const Outcome deleted = RunCli({"macro", "delete", "keyboard", "Fire"});
     EXPECT_EQ(deleted.status, kExitOk) << deleted.err;
     EXPECT_EQ(deleted.out,
-              "deleted macro 0 'Fire'; 1 of 1 profiles changed: 0 keys back to their factory "
-              "assignment, 1 renumbered\n");
+              "deleted macro 0 'Fire'; 2 of 2 profiles changed: 1 keys back to their factory "
+              "assignment, 2 renumbered\n");
     EXPECT_EQ(json::Int(ReadJsonFile(profilePath)["Device"][0]["KeyList"][5]["Assignment"]),
               0x700000);
+    const Json::Value unlisted = ReadJsonFile(folder + "unlisted.Json")["Device"][0]["KeyList"];
+    EXPECT_EQ(json::Int(unlisted[5]["Assignment"]), 0x700000);
+    EXPECT_EQ(unlisted[6]["Assignment"], unlisted[6]["DefaultAssignment"]);
     EXPECT_EQ(RunCli({"macro", "list", "keyboard"}).out.substr(0, 11), "0\tFire_1\t2\t");
 }
 

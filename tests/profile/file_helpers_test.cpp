@@ -77,8 +77,10 @@ TEST(ReadJsonFile, AcceptsByteOrderMarkAndCommentsAndRefusesTheRest) {
         {"bom only", "\xEF\xBB\xBF", false},
         {"truncated", "{\"a\": [1, 2", false},
         {"deep", std::string(5000, '[') + std::string(5000, ']'), false},
-        // The writer would cut this name at the NUL and write "a" twice.
+        // The writer would cut this name at the NUL, or re-encode it, and
+        // could write another member's name.
         {"NUL in a name", R"({"a": 1, "x": {"a\u0000b": 2}})", false},
+        {"name not UTF-8", "{\"a\": 1, \"x\": {\"b\xC3(\": 2}}", false},
     };
     for (const Case& c : cases) {
         WriteText(folder / "f", c.text);
@@ -88,6 +90,17 @@ TEST(ReadJsonFile, AcceptsByteOrderMarkAndCommentsAndRefusesTheRest) {
             EXPECT_EQ(json::Int(json::Member(value, "a")), 1) << c.name;
         }
     }
+}
+
+TEST(WriteJsonFile, CommentsSurviveARewriteWithoutSwallowingMembers) {
+    // A line comment that ends in spaces would take the next member into
+    // itself on the next write.
+    Json::Value value;
+    ASSERT_TRUE(ParseJsonText("{\"a\": 1, // note   \n \"b\": 2 // last \t\n}", value));
+    TempFolder folder;
+    ASSERT_FALSE(WriteJsonFile(folder / "c.Json", value));
+    EXPECT_EQ(ReadText(folder / "c.Json"), "{\n   \"a\" : 1, // note\n   \"b\" : 2 // last\n}\n\n");
+    EXPECT_EQ(ReadJsonFile(folder / "c.Json"), value);
 }
 
 TEST(ReadFileChecked, TellsMissingUnreadableAndTooLarge) {
@@ -196,6 +209,11 @@ TEST(WriteJsonFile, KilledWhileSavingLeavesEveryFileParseable) {
     Json::Value factory;
     factory["Device"][0]["LightInfo"]["Red"] = 1;
     ASSERT_FALSE(WriteJsonFile(factoryPath, factory));
+    {
+        CBasicProfiledata first;  // the profile exists before the first kill
+        first.SetDefaultPath(factoryPath);
+        first.LoadActiveSection(profilePath);
+    }
 
     for (int round = 0; round < 12; ++round) {
         // The child says when its first save is done, so that the kill
