@@ -42,21 +42,39 @@ void BM_Step(benchmark::State& state) {
     for (auto _ : state) {
         now += 16;
         switch (mode) {
-            case kModeWave: StepWave(p, s, f, groups); break;
-            case kModeSpectrum: StepSpectrum(p, s, f); break;
-            case kModeBreathing: StepBreathing(p, s, f); break;
-            case kModeStatic: StepStatic(p, f); break;
-            case kModeFlash: StepFlash(p, s, f, now); break;
-            case kModeStreak: StepStreak(p, s, f, groups); break;
+            case kModeWave:
+                StepWave(p, s, f, groups);
+                break;
+            case kModeSpectrum:
+                StepSpectrum(p, s, f);
+                break;
+            case kModeBreathing:
+                StepBreathing(p, s, f);
+                break;
+            case kModeStatic:
+                StepStatic(p, f);
+                break;
+            case kModeFlash:
+                StepFlash(p, s, f, now);
+                break;
+            case kModeStreak:
+                StepStreak(p, s, f, groups);
+                break;
             case kModeReactive:
                 if ((now & 1023) == 0) {
                     TriggerBurst(p, s, static_cast<int>(now % zones), random);
                 }
                 StepReactive(p, s, f);
                 break;
-            case kModeBreathingFourColour: StepBreathingFourColour(p, s, f); break;
-            case kModeFlashFourColour: StepFlashFourColour(p, s, f, now); break;
-            default: StepOff(f); break;
+            case kModeBreathingFourColour:
+                StepBreathingFourColour(p, s, f);
+                break;
+            case kModeFlashFourColour:
+                StepFlashFourColour(p, s, f, now);
+                break;
+            default:
+                StepOff(f);
+                break;
         }
         benchmark::ClobberMemory();
     }
@@ -90,7 +108,12 @@ void BM_EngineCpu(benchmark::State& state) {
         state.counters["steps"] = static_cast<double>(device.StepsRun());
     }
 }
-BENCHMARK(BM_EngineCpu)->Arg(0)->Arg(1)->ArgNames({"running"})->Iterations(1)->UseRealTime()
+BENCHMARK(BM_EngineCpu)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgNames({"running"})
+    ->Iterations(1)
+    ->UseRealTime()
     ->Unit(benchmark::kSecond);
 
 }  // namespace
