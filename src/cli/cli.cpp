@@ -43,6 +43,19 @@ constexpr const char* kUsage =
     "  write TYPE OFFSET HEX\n"
     "                       write settings memory (HEX: bytes such as 0a1b or 0a 1b)\n"
     "  keys TYPE            the key table, one key (3 bytes) a line\n"
+    "  dpi mouse            the five DPI stages: enabled, DPI, colour, active\n"
+    "  dpi mouse --stage N [--dpi VALUE] [--enable on|off] [--colour RRGGBB]\n"
+    "            [--activate]\n"
+    "                       change DPI stage N (0-4); VALUE within the mouse's range\n"
+    "  polling mouse [INDEX]\n"
+    "                       show or set the polling-rate index (0-4)\n"
+    "  light mouse [--mode 0-11] [--brightness 0-4] [--speed 0-4] [--direction 0|1]\n"
+    "            [--multicolour on|off] [--colour RRGGBB]\n"
+    "                       show or set the mouse's on-board lighting\n"
+    "  apply mouse          write the active profile's settings, keys, macros and\n"
+    "                       recoil patterns to the mouse\n"
+    "                       (dpi, polling and light save the active profile, then\n"
+    "                       write its settings record, record 0, to the mouse)\n"
     "  profile show TYPE    print the active profile of a device, made from the\n"
     "                       factory profile on first use\n"
     "  macro list TYPE      one line per macro: NUMBER<tab>NAME<tab>STEPS<tab>ID\n"
@@ -442,6 +455,12 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
     }
     if (options.trace) {
         SetTraceEnabled(true);
+    }
+    {
+        const NoticePrinter notices(err);
+        if (const int status = RunMouseCommand(options, command, rest, out, err); status >= 0) {
+            return status;
+        }
     }
     if (const int status = RunDeviceCommand(options, command, rest, out, err); status >= 0) {
         return status;

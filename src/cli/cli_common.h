@@ -40,4 +40,9 @@ std::optional<uint32_t> ParseNumber(const std::string& text, uint32_t max);
 int RunDeviceCommand(const Options& options, const std::string& command,
                      std::span<const std::string> args, std::ostream& out, std::ostream& err);
 
+// The mouse commands: dpi, polling, light, apply. Returns -1 when
+// `command` is not one of them.
+int RunMouseCommand(const Options& options, const std::string& command,
+                    std::span<const std::string> args, std::ostream& out, std::ostream& err);
+
 }  // namespace vextar::cli

@@ -111,7 +111,8 @@ constexpr uint8_t kCommandInterface[] = {
     0x81,
     0x01,
     0xC0,  //
-    // Collection 3: consumer control, report 3.
+    // Collection 3: consumer control, report 3. Its usages reach 0x1FFF: the
+    // mouse tells of profile and DPI changes with codes 0x0401..0x11FF.
     0x05,
     0x0C,
     0x09,
@@ -124,12 +125,12 @@ constexpr uint8_t kCommandInterface[] = {
     0x00,
     0x26,
     0xFF,
-    0x02,
+    0x1F,
     0x19,
     0x00,
     0x2A,  //
     0xFF,
-    0x02,
+    0x1F,
     0x75,
     0x10,
     0x95,

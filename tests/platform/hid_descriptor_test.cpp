@@ -196,7 +196,7 @@ TEST(HidDescriptor, DecodesConsumerArrayAndSkipsEmptySlots) {
               HidStatus::Success);
     EXPECT_TRUE(usages.empty());
     // A value beyond the logical maximum is an empty slot, not a usage.
-    EXPECT_EQ(GetUsages(consumer, ReportType::Input, 0x0C, Bytes{0x03, 0x00, 0x03}, usages, 1),
+    EXPECT_EQ(GetUsages(consumer, ReportType::Input, 0x0C, Bytes{0x03, 0x00, 0x20}, usages, 1),
               HidStatus::Success);
     EXPECT_TRUE(usages.empty());
     EXPECT_EQ(GetUsages(consumer, ReportType::Input, 0x0C, Bytes{0x04, 0x01, 0x00}, usages, 1),
