@@ -94,10 +94,11 @@ double ProcessCpuSeconds() {
 // core in percent.
 void BM_EngineCpu(benchmark::State& state) {
     const bool running = state.range(0) != 0;
+    const auto speed = static_cast<uint32_t>(state.range(1));
     for (auto _ : state) {
         CMouseClassDevice device;
         device.SetZoneCount(15);
-        device.SetLightParameters(1U | (4U << 8) | (4U << 16), 0, 0, 0);  // spectrum, fastest
+        device.SetLightParameters(1U | (4U << 8) | (speed << 16), 0, 0, 0);  // spectrum
         device.CommandLink().open = running;
         const double before = ProcessCpuSeconds();
         device.StartEffectThread();
@@ -109,9 +110,10 @@ void BM_EngineCpu(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_EngineCpu)
-    ->Arg(0)
-    ->Arg(1)
-    ->ArgNames({"running"})
+    ->Args({0, 2})
+    ->Args({1, 2})
+    ->Args({1, 4})
+    ->ArgNames({"running", "speed"})
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);

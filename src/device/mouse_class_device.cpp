@@ -1,5 +1,7 @@
 #include "device/mouse_class_device.h"
 
+#include <algorithm>
+
 #include "platform/log.h"
 
 namespace vextar {
@@ -56,18 +58,31 @@ bool CMouseClassDevice::EffectPass(int64_t nowMs) {
     if (commandLink_.effectsPaused.load()) {
         return true;
     }
-    // A tick counts whenever the clock moved on by more than a millisecond.
+    // Ticks are quanta of elapsed time: one whenever the clock moved on by
+    // more than a millisecond, and one per whole quantum after a longer
+    // sleep, so an engine that sleeps until its next step counts the same
+    // ticks as one that wakes every quantum.
+    const int64_t nowUs = nowMs * 1000;
+    const int64_t quantumUs = kEngineQuantum.count();
     if (!counting_) {
         counting_ = true;
-        lastCountedMs_ = nowMs;
-    } else if (nowMs - lastCountedMs_ > 1) {
-        ++ticks_;
-        lastCountedMs_ = nowMs;
+        lastCountedUs_ = nowUs;
+    } else if (const int64_t elapsed = nowUs - lastCountedUs_; elapsed > 1000) {
+        if (elapsed < quantumUs) {
+            ++ticks_;
+            lastCountedUs_ = nowUs;
+        } else {
+            const int64_t quanta = elapsed / quantumUs;
+            ticks_ += static_cast<uint32_t>(std::min<int64_t>(quanta, 1 << 20));
+            lastCountedUs_ += quanta * quantumUs;
+        }
     }
     const LightSetting params = EffectParameters();
     const uint8_t mode = params.mode;
+    const bool custom = mode > light::kModeFlashFourColour && mode != light::kModeOff;
+    const uint8_t interval = StepInterval(mode, params.speed);
     auto step = [&](auto&& run) {
-        if (ticks_ >= StepInterval(mode, params.speed)) {
+        if (ticks_ >= interval) {
             ticks_ = 0;
             run();
             stepsRun_.fetch_add(1);
@@ -110,6 +125,8 @@ bool CMouseClassDevice::EffectPass(int64_t nowMs) {
             stepsRun_.fetch_add(1);
             break;
     }
+    // Sleep until the next step is due; the player runs on every quantum.
+    wakeQuanta_ = custom || ticks_ >= interval ? 1U : interval - ticks_;
     return true;
 }
 

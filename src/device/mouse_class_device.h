@@ -65,7 +65,8 @@ class CMouseClassDevice : public CVarnicUSBDevice {
     std::vector<LightSetting> zoneList_;
     light::CustomSequencePlayer player_;
     std::minstd_rand random_{0x5EED};
-    int64_t lastCountedMs_ = 0;
+    int64_t lastCountedUs_ = 0;
+    uint32_t wakeQuanta_ = 1;  // the engine thread's next sleep
     bool counting_ = false;
     uint32_t ticks_ = 0;
     std::atomic<uint64_t> stepsRun_{0};
