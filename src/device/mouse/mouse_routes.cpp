@@ -180,6 +180,49 @@ class MouseRoutes {
         SettingsWrite(*m);
     }
 
+    // The pointer, scroll and double-click settings live in the profile only:
+    // the control's value goes into the system settings record.
+    enum class Pointer { DoubleClick, Speed, Precision, PageScroll, ScrollSpeed };
+    void PointerSetting(ui::TNotifyUI& msg, Pointer which) const {
+        CVarnicMouseDevice* m = page_();
+        if (m == nullptr) {
+            return;
+        }
+        int value = 0;
+        if (const auto* slider = dynamic_cast<const ui::CSliderUI*>(msg.pSender)) {
+            value = slider->GetValue();
+        } else if (const auto* check = dynamic_cast<const ui::COptionUI*>(msg.pSender)) {
+            value = check->IsSelected() ? 1 : 0;
+        } else {
+            return;
+        }
+        const auto v = static_cast<uint16_t>(std::clamp(value, 0, 0xFFFF));
+        const MouseSystemSettings s = m->GetSystemStages();
+        switch (which) {
+            case Pointer::DoubleClick:
+                m->SetSystemStages(v, s[1], s[2]);
+                break;
+            case Pointer::Speed:
+                m->SetSystemStages(s[0], v, s[2]);
+                break;
+            case Pointer::Precision:
+                m->SetSystemStages(s[0], s[1], v);
+                break;
+            case Pointer::PageScroll:
+                m->SetPageScroll(v, s[4]);
+                break;
+            case Pointer::ScrollSpeed:
+                // Moving the speed switches page scrolling off.
+                m->SetPageScroll(0, v);
+                if (auto* page =
+                        dynamic_cast<ui::COptionUI*>(m->FindByName("scrolls_page_check"))) {
+                    page->Selected(false, false);
+                }
+                break;
+        }
+        m->SaveProfile();
+    }
+
     void SettingsTab(ui::TNotifyUI& msg, int i) const {
         CVarnicMouseDevice* m = page_();
         if (m != nullptr && !Deselected(msg)) {
@@ -276,6 +319,20 @@ void RegisterMouseRoutes(ui::CRouteTable& table, std::function<CVarnicMouseDevic
         [routes](ui::TNotifyUI& msg, int i) { routes->SettingsTab(msg, i); });
     add(n::kClickSelectEnd, Match::AnyCase, "mouse_device_key_light", mouse, false,
         [routes](ui::TNotifyUI& msg, int) { routes->ZoneSelectionEnd(msg); });
+    using Pointer = MouseRoutes::Pointer;
+    auto pointer = [routes](Pointer which) {
+        return [routes, which](ui::TNotifyUI& msg, int) { routes->PointerSetting(msg, which); };
+    };
+    add(n::kValueChanged, Match::AnyCase, "pointer_speed_slider", mouse, false,
+        pointer(Pointer::Speed));
+    add(n::kSelectChanged, Match::AnyCase, "pointer_precision_check", mouse, false,
+        pointer(Pointer::Precision));
+    add(n::kSelectChanged, Match::AnyCase, "scrolls_page_check", mouse, false,
+        pointer(Pointer::PageScroll));
+    add(n::kValueChanged, Match::AnyCase, "scroll_speed_slider", mouse, false,
+        pointer(Pointer::ScrollSpeed));
+    add(n::kValueChanged, Match::AnyCase, "double_click_slider", mouse, false,
+        pointer(Pointer::DoubleClick));
     add(n::kClick, Match::Prefix, "windowdeviceset_", {}, false,
         [routes](ui::TNotifyUI&, int i) { routes->SystemSettings(i); });
     // The pointer-speed pair needs no page; a click on the track moves the

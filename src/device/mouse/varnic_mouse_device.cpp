@@ -633,6 +633,12 @@ void CVarnicMouseDevice::SetPageScroll(uint16_t value) {
     profile_.SetMouseSystemSettings(system_);
 }
 
+void CVarnicMouseDevice::SetPageScroll(uint16_t pageScroll, uint16_t scrollSpeed) {
+    system_[3] = pageScroll;
+    system_[4] = scrollSpeed;
+    profile_.SetMouseSystemSettings(system_);
+}
+
 bool CVarnicMouseDevice::SetStageEnabled(int stage, bool on) {
     if (!ValidStage(stage)) {
         return false;

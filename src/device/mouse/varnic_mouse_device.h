@@ -95,6 +95,8 @@ class CVarnicMouseDevice : public CMouseClassDevice {
     [[nodiscard]] uint16_t ReadPointerSpeed() const { return system_[1]; }
     [[nodiscard]] uint16_t ReadPointerPrecision() const { return system_[2]; }
     void SetPageScroll(uint16_t value);
+    // Page scrolling on or off, and the scroll speed.
+    void SetPageScroll(uint16_t pageScroll, uint16_t scrollSpeed);
     [[nodiscard]] uint16_t ReadPageScroll() const { return system_[3]; }
     [[nodiscard]] uint16_t ReadScrollSpeed() const { return system_[4]; }
     [[nodiscard]] uint16_t ReadDoubleClick() const { return system_[0]; }

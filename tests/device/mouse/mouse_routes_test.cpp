@@ -235,6 +235,31 @@ TEST_F(MousePage, EnableChecksKeepTheActiveAndTheLastStageOn) {
     EXPECT_TRUE(Stored()->IsStageEnabled(other));
 }
 
+TEST_F(MousePage, PointerSettingsGoToTheProfileOnly) {
+    ShowSettingsTab(2);
+    const uint64_t sequences = model_->SequencesEnded();
+    auto* speed = Find<ui::CSliderUI>("pointer_speed_slider");
+    auto* doubleClick = Find<ui::CSliderUI>("double_click_slider");
+    ASSERT_TRUE(user_.DragSlider(speed, 15));
+    ASSERT_TRUE(user_.DragSlider(doubleClick, 700));
+    EXPECT_NEAR(doubleClick->GetValue(), 700, 5);  // a pixel holds a few milliseconds
+    ASSERT_TRUE(user_.Click(Find("pointer_precision_check")));
+    ASSERT_TRUE(user_.Click(Find("scrolls_page_check")));
+    MouseSystemSettings s = Stored()->GetSystemStages();
+    EXPECT_EQ(s[1], speed->GetValue());
+    EXPECT_EQ(s[0], doubleClick->GetValue());
+    EXPECT_EQ(s[2], mouse_->GetSystemStages()[2]);
+    EXPECT_EQ(s[3], 1);
+    // Moving the scroll speed switches page scrolling off.
+    auto* scroll = Find<ui::CSliderUI>("scroll_speed_slider");
+    ASSERT_TRUE(user_.DragSlider(scroll, 40));
+    s = Stored()->GetSystemStages();
+    EXPECT_EQ(s[4], scroll->GetValue());
+    EXPECT_EQ(s[3], 0);
+    EXPECT_FALSE(Find<ui::COptionUI>("scrolls_page_check")->IsSelected());
+    EXPECT_EQ(model_->SequencesEnded(), sequences);  // nothing went to the device
+}
+
 TEST_F(MousePage, SelectingAStagePollingRateAndColour) {
     ShowSettingsTab(1);
     const int stage = (mouse_->ActiveStage() + 2) % mouse::kStageCount;
