@@ -253,6 +253,27 @@ bool CHidInterface::WriteReport(std::span<const uint8_t> report, uint32_t& trans
 
 bool CHidInterface::UnpackInputReport(std::span<const uint8_t> report) {
     std::shared_lock lock(stateMutex_);
+    return UnpackLocked(report);
+}
+
+std::optional<uint16_t> CHidInterface::FirstSetUsage(std::span<const uint8_t> report) {
+    std::shared_lock lock(stateMutex_);
+    if (!UnpackLocked(report)) {
+        return std::nullopt;
+    }
+    for (const HidDataEntry& e : inputData) {
+        if (!e.isSet) {
+            continue;
+        }
+        if (e.isButtonData) {
+            return e.buttonData.usages.empty() ? uint16_t{0} : e.buttonData.usages[0];
+        }
+        return e.valueData.usage;
+    }
+    return std::nullopt;
+}
+
+bool CHidInterface::UnpackLocked(std::span<const uint8_t> report) {
     for (HidDataEntry& e : inputData) {
         e.isSet = false;
     }

@@ -93,6 +93,10 @@ class CHidInterface {
     // were transferred) into inputData. Only the entries this report set are
     // marked set afterwards.
     bool UnpackInputReport(std::span<const uint8_t> report);
+    // Decodes `report` and gives the usage of the first entry it set (the
+    // first active usage of a button entry): what a notification reader
+    // needs, taken while the entries cannot be freed by a Close.
+    std::optional<uint16_t> FirstSetUsage(std::span<const uint8_t> report);
 
     // Why the last Open or Reopen failed, in words for the user.
     [[nodiscard]] const std::string& LastError() const { return lastError_; }
@@ -127,6 +131,7 @@ class CHidInterface {
 
   private:
     bool LoadCaps(const platform::HidIdentity& identity);
+    bool UnpackLocked(std::span<const uint8_t> report);
     void ReleaseLocked();
     std::shared_ptr<platform::IHidHandle> CurrentHandle() const;
     // One read or write on the current handle, with its pending flag set.

@@ -171,6 +171,8 @@ TEST_F(SimMouse, ReportsAreRoutedToTheirCollectionOnly) {
     ASSERT_TRUE(consumer.ReadReport(key, n, 1000));
     EXPECT_EQ(n, 3U);
     EXPECT_EQ(key, volumeUp);
+    EXPECT_EQ(consumer.FirstSetUsage(key), std::optional<uint16_t>(0xE9));
+    EXPECT_EQ(consumer.FirstSetUsage(std::array<uint8_t, 1>{3}), std::nullopt);  // cut short
     EXPECT_FALSE(consumer.ReadReport(key, n, 20));
 }
 

@@ -921,21 +921,11 @@ void CVarnicMouseDevice::ReaderLoop(CDeviceThread& self, bool receiver) {
             }
             continue;
         }
-        if (!hid.UnpackInputReport(std::span(buffer).first(got))) {
-            continue;
-        }
-        for (const HidDataEntry& entry : hid.inputData) {
-            if (!entry.isSet) {
-                continue;
-            }
-            const uint16_t usage =
-                entry.isButtonData
-                    ? (entry.buttonData.usages.empty() ? uint16_t{0} : entry.buttonData.usages[0])
-                    : entry.valueData.usage;
-            if (usage != 0) {
-                HandleNotification(usage, receiver);
-            }
-            break;
+        // Decoded under the interface's lock: a Close from the UI thread
+        // cannot free the entries while they are read.
+        const std::optional<uint16_t> usage = hid.FirstSetUsage(std::span(buffer).first(got));
+        if (usage && *usage != 0) {
+            HandleNotification(*usage, receiver);
         }
     }
     VEXTAR_LOG_DEBUG("MS 设备同步线程设定退出");
