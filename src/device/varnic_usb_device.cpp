@@ -32,37 +32,6 @@ bool SplitStrict(std::string_view name, std::string& prefix, int& number) {
     return split.found;
 }
 
-void ForEachKeyButton(ui::CControlUI* root,
-                      const std::function<void(ui::CDeviceKeyButtonUI*)>& fn) {
-    auto* container = dynamic_cast<ui::CContainerUI*>(root);
-    if (container == nullptr) {
-        return;
-    }
-    for (int i = 0; i < container->GetCount(); ++i) {
-        ui::CControlUI* child = container->GetItemAt(i);
-        if (child->GetClass() == "DeviceKeyButton") {
-            fn(static_cast<ui::CDeviceKeyButtonUI*>(child));
-        }
-        ForEachKeyButton(child, fn);
-    }
-}
-
-ui::CControlUI* FindByClass(ui::CControlUI* root, std::string_view className) {
-    if (root->GetClass() == className) {
-        return root;
-    }
-    auto* container = dynamic_cast<ui::CContainerUI*>(root);
-    if (container == nullptr) {
-        return nullptr;
-    }
-    for (int i = 0; i < container->GetCount(); ++i) {
-        if (ui::CControlUI* found = FindByClass(container->GetItemAt(i), className)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 CVarnicUSBDevice::CVarnicUSBDevice(std::shared_ptr<platform::IHidBackend> backend)
@@ -181,11 +150,11 @@ void CVarnicUSBDevice::BindPage() {
         zoneRecords_.clear();
         return;
     }
-    ui::CControlUI* panel = FindByClass(this, "SelectPanel");
+    ui::CControlUI* panel = ui::FindControlByClass(this, "SelectPanel");
     if (panel == nullptr) {
         return;
     }
-    ForEachKeyButton(panel, [&](ui::CDeviceKeyButtonUI* button) {
+    ui::ForEachKeyButton(panel, [&](ui::CDeviceKeyButtonUI* button) {
         std::string prefix;
         int n = 0;
         if (SplitStrict(button->GetName(), prefix, n) && EqualsNoCase(prefix, "key_") &&

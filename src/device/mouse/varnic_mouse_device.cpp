@@ -32,36 +32,6 @@ bool ValidStage(int stage) {
 }
 
 // Walks every DeviceKeyButton below `root`.
-void ForEachButton(ui::CControlUI* root, const std::function<void(ui::CDeviceKeyButtonUI*)>& fn) {
-    auto* container = dynamic_cast<ui::CContainerUI*>(root);
-    if (container == nullptr) {
-        return;
-    }
-    for (int i = 0; i < container->GetCount(); ++i) {
-        ui::CControlUI* child = container->GetItemAt(i);
-        if (auto* button = dynamic_cast<ui::CDeviceKeyButtonUI*>(child)) {
-            fn(button);
-        }
-        ForEachButton(child, fn);
-    }
-}
-
-ui::CControlUI* FindClass(ui::CControlUI* root, std::string_view className) {
-    if (root->GetClass() == className) {
-        return root;
-    }
-    auto* container = dynamic_cast<ui::CContainerUI*>(root);
-    if (container == nullptr) {
-        return nullptr;
-    }
-    for (int i = 0; i < container->GetCount(); ++i) {
-        if (ui::CControlUI* found = FindClass(container->GetItemAt(i), className)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 CVarnicMouseDevice::CVarnicMouseDevice(std::shared_ptr<platform::IHidBackend> backend)
@@ -114,10 +84,10 @@ void CVarnicMouseDevice::BuildPage() {
     selectPanel_ = nullptr;
     auto* layout = Find<ui::CControlUI>(*this, "mouse_device_seting_layout");
     if (layout != nullptr) {
-        selectPanel_ = FindClass(layout, "SelectPanel");
+        selectPanel_ = ui::FindControlByClass(layout, "SelectPanel");
     }
     if (selectPanel_ != nullptr) {
-        ForEachButton(selectPanel_, [&](ui::CDeviceKeyButtonUI* button) {
+        ui::ForEachKeyButton(selectPanel_, [&](ui::CDeviceKeyButtonUI* button) {
             const std::string name = button->GetName();
             const IndexedName split = SplitIndexedName(name);
             if (split.found && EqualsNoCase(split.prefix, "light_0_")) {

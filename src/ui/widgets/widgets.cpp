@@ -449,24 +449,6 @@ CControlUI* CSelectPanelUI::FindAt(UiPoint pt) {
     return this;
 }
 
-namespace {
-void ForEachKeyButton(CControlUI* root, const std::function<void(CDeviceKeyButtonUI*)>& fn) {
-    auto* container = dynamic_cast<CContainerUI*>(root);
-    if (container == nullptr) {
-        return;
-    }
-    for (int i = 0; i < container->GetCount(); ++i) {
-        CControlUI* child = container->GetItemAt(i);
-        if (child->GetClass() == "DeviceKeyButton") {
-            if (auto* key = dynamic_cast<CDeviceKeyButtonUI*>(child)) {
-                fn(key);
-            }
-        }
-        ForEachKeyButton(child, fn);
-    }
-}
-}  // namespace
-
 void CSelectPanelUI::EndSelection() {
     m_bSelecting = false;
     const UiRect band = GetSelectRect();
@@ -783,6 +765,40 @@ void CComboEditContainerElementUI::Notify(TNotifyUI& msg) {
         (msg.sType == notify::kReturn && msg.pSender == m_pDelayEdit && m_pDelayEdit != nullptr)) {
         m_bChanged = true;
     }
+}
+
+// ---- tree walks ----
+
+void ForEachKeyButton(CControlUI* root, const std::function<void(CDeviceKeyButtonUI*)>& fn) {
+    auto* container = dynamic_cast<CContainerUI*>(root);
+    if (container == nullptr) {
+        return;
+    }
+    for (int i = 0; i < container->GetCount(); ++i) {
+        CControlUI* child = container->GetItemAt(i);
+        if (child->GetClass() == "DeviceKeyButton") {
+            if (auto* key = dynamic_cast<CDeviceKeyButtonUI*>(child)) {
+                fn(key);
+            }
+        }
+        ForEachKeyButton(child, fn);
+    }
+}
+
+CControlUI* FindControlByClass(CControlUI* root, std::string_view className) {
+    if (root == nullptr || root->GetClass() == className) {
+        return root;
+    }
+    auto* container = dynamic_cast<CContainerUI*>(root);
+    if (container == nullptr) {
+        return nullptr;
+    }
+    for (int i = 0; i < container->GetCount(); ++i) {
+        if (CControlUI* found = FindControlByClass(container->GetItemAt(i), className)) {
+            return found;
+        }
+    }
+    return nullptr;
 }
 
 // ---- registration ----

@@ -6,6 +6,7 @@
 // list elements.
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -289,6 +290,11 @@ class CComboEditContainerElementUI : public CListContainerElementUI, public INot
     bool m_bChanged = false;
     CPaintManagerUI* m_pListening = nullptr;
 };
+
+// Every key button below `root` (of the class "DeviceKeyButton"), in tree
+// order; and the first control of a class in a subtree, `root` included.
+void ForEachKeyButton(CControlUI* root, const std::function<void(CDeviceKeyButtonUI*)>& fn);
+CControlUI* FindControlByClass(CControlUI* root, std::string_view className);
 
 // Registers the full class names ("CCircleProgressUI"...) with the control
 // factory, and answers the short names for a builder callback.
