@@ -1,4 +1,5 @@
 #include "device/mouse/varnic_mouse_device.h"
+#include "platform/clock.h"
 
 #include <gtest/gtest.h>
 
@@ -191,6 +192,58 @@ class Mouse : public ::testing::TestWithParam<bool> {
     std::unique_ptr<CVarnicMouseDevice> device_;
     std::string path_;
 };
+
+// The engine of a connected mouse draws every kind of lighting: a mode, the
+// per-zone effect list and a custom sequence.
+TEST_P(Mouse, TheEffectEngineDrawsModesZoneEffectsAndCustomSequences) {
+    Connect();
+    platform::FakeClock clock(1000);
+    device_->SetClock(clock);
+    device_->SetZoneCount(15);
+    device_->OnConnected();
+    ASSERT_TRUE(device_->EffectThreadRunning());
+    auto waitFor = [&](const std::function<bool()>& done) {
+        for (int i = 0; i < 2000 && !done(); ++i) {
+            clock.Advance(16);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return done();
+    };
+    // Spectrum, brightest and fastest: every zone walks the wheel.
+    device_->SetLightParameters(1U | (4U << 8) | (4U << 16) | (1U << 24), 0, 0, 0);
+    const uint32_t first = device_->GetZoneColour(0);
+    EXPECT_TRUE(waitFor([&] { return device_->GetZoneColour(0) != first; }));
+    EXPECT_EQ(device_->GetZoneColour(3) >> 24, 255U);
+
+    // A custom sequence: one static green entry.
+    EffectStep green;
+    green.mode = 1;
+    green.brightness = 4;
+    green.green = 255;
+    green.time = 1000;
+    device_->Player().SetEntries({green});
+    device_->SetLightParameters(12U | (4U << 8), 0, 0, 0);
+    EXPECT_TRUE(waitFor([&] { return device_->GetZoneColour(7) == 0xFF00FF00U; }));
+
+    // The per-zone list: zone 0 static red, zone 1 off.
+    device_->SetLightParameters(3U | (4U << 8), 0, 0, 0);  // static, no colour: black
+    std::vector<LightSetting> zones(15);
+    zones[0].mode = 1;
+    zones[0].brightness = 4;
+    zones[0].red = 255;
+    zones[0].present = 1;
+    zones[1].mode = 4;
+    for (std::size_t z = 2; z < zones.size(); ++z) {
+        zones[z].mode = 9;  // no effect of the list
+    }
+    EXPECT_TRUE(waitFor([&] { return device_->GetZoneColour(5) == 0xFF000000U; }));
+    device_->SetZoneEffects(zones);
+    device_->RunZoneEffects(true);
+    EXPECT_EQ(device_->GetZoneColour(0), 0xFF0000FFU);
+    EXPECT_EQ(device_->GetZoneColour(1), 0U);
+    device_->StopEffectThread();
+    EXPECT_FALSE(device_->EffectThreadRunning());
+}
 
 TEST_P(Mouse, ConnectThenADpiStageReachesTheRecord) {
     Connect();
