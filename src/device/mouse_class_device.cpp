@@ -134,9 +134,12 @@ void CMouseClassDevice::StartEffectThread() {
     effectThread_.Start(typeName_ + " effects", [this](CDeviceThread& self) {
         for (;;) {
             const bool busy = EffectPass(clock_->NowMs());
-            if (!self.Sleep(
-                    busy ? std::chrono::duration_cast<std::chrono::nanoseconds>(kEngineQuantum)
-                         : std::chrono::duration_cast<std::chrono::nanoseconds>(kIdleWait))) {
+            // Running: asleep until the next step is due; idle: a long nap.
+            const std::chrono::nanoseconds wait =
+                busy ? std::chrono::duration_cast<std::chrono::nanoseconds>(kEngineQuantum) *
+                           wakeQuanta_
+                     : std::chrono::duration_cast<std::chrono::nanoseconds>(kIdleWait);
+            if (!self.Sleep(wait)) {
                 break;
             }
         }
