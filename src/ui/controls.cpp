@@ -682,8 +682,8 @@ void CSliderUI::PaintStatusImage(IRenderTarget& target) {
 
 // ---- list ----
 
-bool CListElementUI::Select(bool select, bool triggerEvent) {
-    if (!IsEnabled() || m_pOwner == nullptr) {
+bool IListItemUI::Select(bool select, bool triggerEvent) {
+    if (!ItemControl().IsEnabled() || m_pOwner == nullptr) {
         return false;
     }
     if (select) {
@@ -693,90 +693,81 @@ bool CListElementUI::Select(bool select, bool triggerEvent) {
     return true;
 }
 
-void CListElementUI::SetSelectedState(bool selected) {
+void IListItemUI::SetSelectedState(bool selected) {
     if (m_bSelected != selected) {
         m_bSelected = selected;
-        Invalidate();
+        ItemControl().Invalidate();
     }
 }
 
-bool CListElementUI::Activate() {
-    if (!CControlUI::Activate()) {
+bool IListItemUI::ActivateItem() {
+    CControlUI& self = ItemControl();
+    if (!self.CControlUI::Activate()) {
         return false;
     }
-    SendNotify(notify::kItemActivate);
+    if (self.GetManager() != nullptr) {
+        self.GetManager()->SendNotify(&self, notify::kItemActivate);
+    }
     return true;
 }
 
-namespace {
-
-// Events every kind of list element handles alike.
-template <typename Element>
-bool ListElementEvent(Element& e, TEventUI& event, bool& hot) {
+bool IListItemUI::HandleItemEvent(TEventUI& event) {
+    CControlUI& self = ItemControl();
     switch (event.Type) {
         case UiEvent::ButtonDown:
         case UiEvent::RButtonDown:
-            if (e.IsEnabled() && e.GetOwner() != nullptr) {
-                if ((event.wKeyState & kKeyControl) != 0 && e.GetOwner()->IsMultiSelect()) {
-                    e.GetOwner()->ToggleItem(e.GetIndex());
+            if (self.IsEnabled() && m_pOwner != nullptr) {
+                if ((event.wKeyState & kKeyControl) != 0 && m_pOwner->IsMultiSelect()) {
+                    m_pOwner->ToggleItem(m_iIndex);
                 } else {
-                    e.Select();
+                    Select();
                 }
             }
             return true;
         case UiEvent::ButtonUp:
-            if (e.IsEnabled() && e.GetManager() != nullptr) {
-                e.GetManager()->SendNotify(&e, notify::kItemClick);
+            if (self.IsEnabled() && self.GetManager() != nullptr) {
+                self.GetManager()->SendNotify(&self, notify::kItemClick);
             }
             return true;
         case UiEvent::DblClick:
-            if (e.IsEnabled()) {
-                e.Activate();
+            if (self.IsEnabled()) {
+                self.Activate();
             }
             return true;
         case UiEvent::KeyDown:
-            if (event.chKey == kKeyReturn && e.IsEnabled()) {
-                e.Activate();
-                if (e.GetManager() != nullptr) {
-                    e.GetManager()->SendNotify(&e, notify::kReturn);
+            if (event.chKey == kKeyReturn && self.IsEnabled()) {
+                self.Activate();
+                if (self.GetManager() != nullptr) {
+                    self.GetManager()->SendNotify(&self, notify::kReturn);
                 }
                 return true;
             }
             return false;
         case UiEvent::MouseEnter:
-            hot = true;
-            e.Invalidate();
-            return true;
         case UiEvent::MouseLeave:
-            hot = false;
-            e.Invalidate();
+            m_bHot = event.Type == UiEvent::MouseEnter;
+            self.Invalidate();
             return true;
         default:
             return false;
     }
 }
 
-void PaintElementBk(IRenderTarget& target, const UiRect& rc, bool selected, bool hot,
-                    const CListUI* owner, UiColor own) {
-    if (owner != nullptr && selected && ColorA(owner->GetSelectedBkColor()) != 0) {
-        target.FillRect(rc, owner->GetSelectedBkColor());
-    } else if (owner != nullptr && hot && ColorA(owner->GetHotBkColor()) != 0) {
-        target.FillRect(rc, owner->GetHotBkColor());
+void IListItemUI::PaintItemBk(IRenderTarget& target, UiColor own) {
+    const UiRect& rc = ItemControl().GetPos();
+    if (m_pOwner != nullptr && m_bSelected && ColorA(m_pOwner->GetSelectedBkColor()) != 0) {
+        target.FillRect(rc, m_pOwner->GetSelectedBkColor());
+    } else if (m_pOwner != nullptr && m_bHot && ColorA(m_pOwner->GetHotBkColor()) != 0) {
+        target.FillRect(rc, m_pOwner->GetHotBkColor());
     } else if (ColorA(own) != 0) {
         target.FillRect(rc, own);
     }
 }
 
-}  // namespace
-
 void CListElementUI::DoEvent(TEventUI& event) {
-    if (!ListElementEvent(*this, event, m_bHot)) {
+    if (!HandleItemEvent(event)) {
         CControlUI::DoEvent(event);
     }
-}
-
-void CListElementUI::PaintBkColor(IRenderTarget& target) {
-    PaintElementBk(target, m_rcItem, m_bSelected, m_bHot, m_pOwner, m_dwBackColor);
 }
 
 void CListLabelElementUI::PaintText(IRenderTarget& target) {
@@ -823,51 +814,18 @@ void CListTextElementUI::PaintText(IRenderTarget& target) {
     }
 }
 
-bool CListContainerElementUI::Select(bool select, bool triggerEvent) {
-    if (!IsEnabled() || m_pOwner == nullptr) {
-        return false;
-    }
-    if (select) {
-        return m_pOwner->SelectItem(m_iIndex, false, triggerEvent);
-    }
-    SetSelectedState(false);
-    return true;
-}
-
-void CListContainerElementUI::SetSelectedState(bool selected) {
-    if (m_bSelected != selected) {
-        m_bSelected = selected;
-        Invalidate();
-    }
-}
-
-bool CListContainerElementUI::Activate() {
-    if (!CControlUI::Activate()) {
-        return false;
-    }
-    SendNotify(notify::kItemActivate);
-    return true;
-}
-
 void CListContainerElementUI::DoEvent(TEventUI& event) {
-    if (!ListElementEvent(*this, event, m_bHot)) {
+    if (!HandleItemEvent(event)) {
         CHorizontalLayoutUI::DoEvent(event);
     }
-}
-
-void CListContainerElementUI::PaintBkColor(IRenderTarget& target) {
-    PaintElementBk(target, m_rcItem, m_bSelected, m_bHot, m_pOwner, m_dwBackColor);
 }
 
 void CListUI::Reindex() {
     int index = 0;
     for (auto& item : m_items) {
-        if (auto* e = dynamic_cast<CListElementUI*>(item.get())) {
-            e->SetOwner(this);
-            e->SetIndex(index);
-        } else if (auto* c = dynamic_cast<CListContainerElementUI*>(item.get())) {
-            c->SetOwner(this);
-            c->SetIndex(index);
+        if (auto* row = dynamic_cast<IListItemUI*>(item.get())) {
+            row->SetOwner(this);
+            row->SetIndex(index);
         }
         ++index;
     }
@@ -883,21 +841,14 @@ void CListUI::DoInit() {
 namespace {
 
 void MarkSelected(CControlUI* item, bool selected) {
-    if (auto* e = dynamic_cast<CListElementUI*>(item)) {
-        e->SetSelectedState(selected);
-    } else if (auto* c = dynamic_cast<CListContainerElementUI*>(item)) {
-        c->SetSelectedState(selected);
+    if (auto* row = dynamic_cast<IListItemUI*>(item)) {
+        row->SetSelectedState(selected);
     }
 }
 
-bool IsMarked(const CControlUI* item) {
-    if (const auto* e = dynamic_cast<const CListElementUI*>(item)) {
-        return e->IsSelected();
-    }
-    if (const auto* c = dynamic_cast<const CListContainerElementUI*>(item)) {
-        return c->IsSelected();
-    }
-    return false;
+bool IsMarked(CControlUI* item) {
+    const auto* row = dynamic_cast<const IListItemUI*>(item);
+    return row != nullptr && row->IsSelected();
 }
 
 }  // namespace

@@ -208,30 +208,47 @@ class CSliderUI : public CProgressUI {
 
 class CListUI;
 
-// An element of a list or combo.
-class CListElementUI : public CControlUI {
+// What every row of a list or combo is, whatever control it is built on: its
+// place in the list, its selection and hot marks.
+class IListItemUI {
   public:
-    [[nodiscard]] std::string_view GetClass() const override { return "ListElement"; }
+    virtual ~IListItemUI() = default;
     [[nodiscard]] int GetIndex() const { return m_iIndex; }
     void SetIndex(int index) { m_iIndex = index; }
     [[nodiscard]] CListUI* GetOwner() const { return m_pOwner; }
     void SetOwner(CListUI* owner) { m_pOwner = owner; }
     [[nodiscard]] bool IsSelected() const { return m_bSelected; }
-    // Asks the owner to select this element.
+    [[nodiscard]] bool IsHot() const { return m_bHot; }
+    // Asks the owner to select this row.
     virtual bool Select(bool select = true, bool triggerEvent = true);
     // Sets the selection mark only (the owner's business).
     void SetSelectedState(bool selected);
-    [[nodiscard]] bool IsHot() const { return m_bHot; }
-    // Double click, or Enter: "itemactivate".
-    bool Activate() override;
-    void DoEvent(TEventUI& event) override;
-    void PaintBkColor(IRenderTarget& target) override;
 
   protected:
+    // The control the row is.
+    virtual CControlUI& ItemControl() = 0;
+    // Double click, or Enter: "itemactivate".
+    bool ActivateItem();
+    // The events every kind of row handles alike; false for the others.
+    bool HandleItemEvent(TEventUI& event);
+    void PaintItemBk(IRenderTarget& target, UiColor own);
+
     CListUI* m_pOwner = nullptr;
     int m_iIndex = -1;
     bool m_bSelected = false;
     bool m_bHot = false;
+};
+
+// An element of a list or combo.
+class CListElementUI : public CControlUI, public IListItemUI {
+  public:
+    [[nodiscard]] std::string_view GetClass() const override { return "ListElement"; }
+    bool Activate() override { return ActivateItem(); }
+    void DoEvent(TEventUI& event) override;
+    void PaintBkColor(IRenderTarget& target) override { PaintItemBk(target, m_dwBackColor); }
+
+  protected:
+    CControlUI& ItemControl() override { return *this; }
 };
 
 class CListLabelElementUI : public CListElementUI {
@@ -255,26 +272,15 @@ class CListTextElementUI : public CListLabelElementUI {
 };
 
 // An element that is a container of other controls.
-class CListContainerElementUI : public CHorizontalLayoutUI {
+class CListContainerElementUI : public CHorizontalLayoutUI, public IListItemUI {
   public:
     [[nodiscard]] std::string_view GetClass() const override { return "ListContainerElement"; }
-    [[nodiscard]] int GetIndex() const { return m_iIndex; }
-    void SetIndex(int index) { m_iIndex = index; }
-    [[nodiscard]] CListUI* GetOwner() const { return m_pOwner; }
-    void SetOwner(CListUI* owner) { m_pOwner = owner; }
-    [[nodiscard]] bool IsSelected() const { return m_bSelected; }
-    virtual bool Select(bool select = true, bool triggerEvent = true);
-    void SetSelectedState(bool selected);
-    [[nodiscard]] bool IsHot() const { return m_bHot; }
-    bool Activate() override;
+    bool Activate() override { return ActivateItem(); }
     void DoEvent(TEventUI& event) override;
-    void PaintBkColor(IRenderTarget& target) override;
+    void PaintBkColor(IRenderTarget& target) override { PaintItemBk(target, m_dwBackColor); }
 
   protected:
-    CListUI* m_pOwner = nullptr;
-    int m_iIndex = -1;
-    bool m_bSelected = false;
-    bool m_bHot = false;
+    CControlUI& ItemControl() override { return *this; }
 };
 
 // A vertical list of elements with one selection (or several, with
