@@ -156,6 +156,12 @@ void CPaintManagerUI::AddFont(int id, FontInfo font, bool isDefault) {
     }
 }
 
+void CPaintManagerUI::RemoveAllFonts() {
+    fonts_.clear();
+    fonts_[-1] = FontInfo{};
+    defaultFont_ = -1;
+}
+
 FontInfo CPaintManagerUI::GetFont(int id) const {
     const auto it = fonts_.find(id);
     return it != fonts_.end() ? it->second : fonts_.at(-1);

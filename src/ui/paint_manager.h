@@ -77,6 +77,8 @@ class CPaintManagerUI {
     [[nodiscard]] std::optional<UiSize> ImageSize(const std::string& file) const;
     void AddFont(int id, FontInfo font, bool isDefault);
     [[nodiscard]] FontInfo GetFont(int id) const;
+    // Forgets every font; the built-in default stays.
+    void RemoveAllFonts();
 
     // Notifications.
     void AddNotifier(INotifyUI* notifier);
