@@ -65,6 +65,12 @@ constexpr const char* kUsage =
     "  macro delete TYPE NAME       delete a macro; keys that used it return to\n"
     "                       their factory assignment in every profile, keys of\n"
     "                       later macros follow the new numbering\n"
+    "  send NAME [WPARAM [LPARAM]]\n"
+    "                       send the named message NAME to the running vextar\n"
+    "                       (WPARAM and LPARAM: 64-bit integers, default 0)\n"
+    "  tool-query           ask the running vextar what it tells the work tool;\n"
+    "                       prints dwData=N, then the answer's 32-bit values\n"
+    "                       (little-endian) up to the last one that is not zero\n"
     "\n"
     "TYPE is mouse, keyboard, MousePad (or mousepad) or HD (or headset), letter\n"
     "case ignored; macros: mouse and keyboard. Numbers are decimal or 0x hex.\n"
@@ -87,7 +93,8 @@ constexpr const char* kUsage =
     "  --help               show this help\n"
     "  --version            show the version\n"
     "\n"
-    "Exit status: 0 success, 1 device or file error, 2 usage or input error.\n";
+    "Exit status: 0 success, 1 device or file error (also: vextar is not running,\n"
+    "or gave no answer), 2 usage or input error.\n";
 
 int HidList(const Options& options, std::span<const std::string> args, std::ostream& out,
             std::ostream& err) {
@@ -448,6 +455,9 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
     }
     if (command == "hid-describe") {
         return HidDescribe(rest, out, err);
+    }
+    if (const int status = RunBusCommand(command, rest, out, err); status >= 0) {
+        return status;
     }
     if (command == "profile" || command == "macro") {
         const NoticePrinter notices(err);

@@ -34,6 +34,9 @@ int UsageError(std::ostream& err, const std::string& message);
 std::string Hex4(unsigned value);
 // "0x1F" or "31"; nullopt unless the whole text is a number up to `max`.
 std::optional<uint32_t> ParseNumber(const std::string& text, uint32_t max);
+// A signed 64-bit number: decimal or 0x hex, with an optional "-"; nullopt
+// unless the whole text is one within range.
+std::optional<int64_t> ParseInt64(const std::string& text);
 
 // The device commands: list, info, read, write, keys. Returns -1 when
 // `command` is not one of them.
@@ -44,5 +47,10 @@ int RunDeviceCommand(const Options& options, const std::string& command,
 // `command` is not one of them.
 int RunMouseCommand(const Options& options, const std::string& command,
                     std::span<const std::string> args, std::ostream& out, std::ostream& err);
+
+// The message bus commands: send, tool-query. Returns -1 when `command` is
+// not one of them.
+int RunBusCommand(const std::string& command, std::span<const std::string> args, std::ostream& out,
+                  std::ostream& err);
 
 }  // namespace vextar::cli
