@@ -404,7 +404,8 @@ TEST_F(MessageBus, StopRemovesTheSocketAndLeaksNothing) {
         server->Stop();
     }
     EXPECT_EQ(test::OpenDescriptors(), fds);
-    EXPECT_EQ(ThreadCount(), threads);
+    // A joined thread may linger in /proc a moment longer.
+    EXPECT_TRUE(test::WaitUntil([&] { return ThreadCount() == threads; }));
 
     CMessageBusClient late;
     EXPECT_EQ(late.Connect(socket_, nullptr), CMessageBusClient::ConnectStatus::NotRunning);
