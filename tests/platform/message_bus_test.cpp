@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <condition_variable>
@@ -387,6 +389,38 @@ TEST_F(MessageBus, RefusesClientsBeyondTheLimit) {
     clients.push_back(Connect());
     EXPECT_TRUE(
         test::WaitUntil([&] { return server->ClientCount() == CMessageBusServer::kMaxClients; }));
+}
+
+TEST_F(MessageBus, RefusesClientsOfAnotherUser) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to connect as another user";
+    }
+    const auto server = StartServer();
+    // Let another user reach the socket, so that only the server's check is left.
+    ASSERT_EQ(::chmod(runtime_.Path().c_str(), 0711), 0);
+    ASSERT_EQ(::chmod(folder_.c_str(), 0711), 0);
+    ASSERT_EQ(::chmod(socket_.c_str(), 0666), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Only system calls here: the parent has threads.
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, socket_.c_str());
+        const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+        if (::setuid(65534) != 0 ||
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            ::_exit(2);
+        }
+        pollfd p{fd, POLLIN, 0};
+        char byte = 0;
+        const bool closed = ::poll(&p, 1, 5000) == 1 && ::recv(fd, &byte, 1, 0) == 0;
+        ::_exit(closed ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(server->ClientCount(), 0U);
 }
 
 TEST_F(MessageBus, StopRemovesTheSocketAndLeaksNothing) {
