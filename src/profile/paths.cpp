@@ -19,6 +19,7 @@ struct Overrides {
     std::mutex mutex;
     std::string dataRoot;
     std::string defaultData;
+    std::string configRoot;
 };
 
 Overrides& TheOverrides() {
@@ -64,6 +65,11 @@ void SetDefaultDataFolder(std::string folder) {
     TheOverrides().defaultData = std::move(folder);
 }
 
+void SetConfigRoot(std::string root) {
+    std::lock_guard lock(TheOverrides().mutex);
+    TheOverrides().configRoot = std::move(root);
+}
+
 std::string DataRoot() {
     {
         std::lock_guard lock(TheOverrides().mutex);
@@ -78,6 +84,24 @@ std::string DataRoot() {
     std::string base = Environment("XDG_DATA_HOME");
     if (base.empty() || base[0] != '/') {
         base = HomeFolder() + "/.local/share";
+    }
+    return WithSlash(base) + "VEXTAR/";
+}
+
+std::string ConfigRoot() {
+    {
+        std::lock_guard lock(TheOverrides().mutex);
+        if (!TheOverrides().configRoot.empty()) {
+            return WithSlash(TheOverrides().configRoot);
+        }
+    }
+    if (std::string root = Environment("VEXTAR_CONFIG_HOME"); !root.empty()) {
+        return WithSlash(root);
+    }
+    // Like XDG_DATA_HOME, XDG_CONFIG_HOME counts only when it is absolute.
+    std::string base = Environment("XDG_CONFIG_HOME");
+    if (base.empty() || base[0] != '/') {
+        base = HomeFolder() + "/.config";
     }
     return WithSlash(base) + "VEXTAR/";
 }

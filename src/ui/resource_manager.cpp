@@ -49,6 +49,22 @@ void CResourceManager::Clear() {
     std::lock_guard lock(mutex_);
     texts_.clear();
     file_.clear();
+    languageName_.clear();
+}
+
+std::string CResourceManager::CurrentLanguageFile() const {
+    std::lock_guard lock(mutex_);
+    return file_;
+}
+
+void CResourceManager::SetLanguageName(std::string name) {
+    std::lock_guard lock(mutex_);
+    languageName_ = std::move(name);
+}
+
+std::string CResourceManager::GetLanguageName() const {
+    std::lock_guard lock(mutex_);
+    return languageName_;
 }
 
 std::string CResourceManager::GetText(std::string_view id) const {

@@ -20,11 +20,15 @@ class CResourceManager {
     // On failure the texts stay as they were and the reason is returned.
     bool LoadLanguage(const std::string& path, std::string* error = nullptr);
     void SetText(std::string id, std::string text);
+    // Forgets every text, the file and the language name.
     void Clear();
     // The text of an id; the id itself when there is none.
     [[nodiscard]] std::string GetText(std::string_view id) const;
     [[nodiscard]] bool HasText(std::string_view id) const;
-    [[nodiscard]] const std::string& CurrentLanguageFile() const { return file_; }
+    [[nodiscard]] std::string CurrentLanguageFile() const;
+    // The name of the language in use ("en", "zh_CN"); empty until set.
+    void SetLanguageName(std::string name);
+    [[nodiscard]] std::string GetLanguageName() const;
 
     // "%{id}" gives the id; anything else nothing.
     static std::string_view TextId(std::string_view text);
@@ -35,6 +39,7 @@ class CResourceManager {
     mutable std::mutex mutex_;
     std::map<std::string, std::string, std::less<>> texts_;
     std::string file_;
+    std::string languageName_;
 };
 
 }  // namespace vextar::ui
