@@ -40,6 +40,13 @@ uint32_t RegisterWindowMessage(std::string_view name) {
     return id;
 }
 
+uint32_t FindRegisteredMessage(std::string_view name) {
+    Registry& r = TheRegistry();
+    std::lock_guard lock(r.mutex);
+    const auto it = r.ids.find(name);
+    return it != r.ids.end() ? it->second : 0;
+}
+
 std::optional<std::string> RegisteredMessageName(uint32_t id) {
     Registry& r = TheRegistry();
     std::lock_guard lock(r.mutex);

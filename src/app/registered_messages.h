@@ -18,6 +18,9 @@ inline constexpr uint32_t kLastRegisteredMessage = 0xFFFF;
 // The id of a name; the same name always gives the same id. 0 for an empty
 // name, or when every id is taken.
 uint32_t RegisterWindowMessage(std::string_view name);
+// The id of a name registered before, or 0: messages from other programs
+// are known only by the names this program registered.
+uint32_t FindRegisteredMessage(std::string_view name);
 // The name registered for an id, or nothing.
 std::optional<std::string> RegisteredMessageName(uint32_t id);
 

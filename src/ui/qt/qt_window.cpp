@@ -68,7 +68,21 @@ uint16_t KeyStateFromQt(Qt::KeyboardModifiers m) {
     return state;
 }
 
-CQtWindow::CQtWindow(QWidget* parent) : QWidget(parent), images_(manager_) {
+CQtWindow::CQtWindow(QWidget* parent)
+    : QWidget(parent),
+      owned_(std::make_unique<CPaintManagerUI>()),
+      manager_(*owned_),
+      images_(manager_) {
+    Setup();
+}
+
+CQtWindow::CQtWindow(CPaintManagerUI& manager, QWidget* parent)
+    : QWidget(parent), manager_(manager), images_(manager_) {
+    followScreenDpi_ = false;
+    Setup();
+}
+
+void CQtWindow::Setup() {
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -89,9 +103,14 @@ CQtWindow::CQtWindow(QWidget* parent) : QWidget(parent), images_(manager_) {
 }
 
 CQtWindow::~CQtWindow() {
-    // No worker may wait on a window that is gone.
-    manager_.Shutdown();
+    // No worker may wait on a window that is gone; a manager owned by
+    // someone else lives on and only forgets this window.
+    if (owned_) {
+        manager_.Shutdown();
+    }
     manager_.SetWakeUpHook(nullptr);
+    manager_.SetInvalidateHook(nullptr);
+    manager_.SetImageSizeProvider(nullptr);
     manager_.RemoveNotifier(this);
 }
 
@@ -279,7 +298,7 @@ bool CQtWindow::event(QEvent* event) {
         }
         return true;
     }
-    if (event->type() == QEvent::ScreenChangeInternal) {
+    if (event->type() == QEvent::ScreenChangeInternal && followScreenDpi_) {
         ApplyScreenDpi();
     }
     return QWidget::event(event);

@@ -26,6 +26,9 @@ class CEditUI;
 class CQtWindow : public QWidget, public INotifyUI {
   public:
     explicit CQtWindow(QWidget* parent = nullptr);
+    // A window over a manager (and tree) that someone else owns; it must
+    // outlive the window. Such a window leaves its DPI to its owner.
+    explicit CQtWindow(CPaintManagerUI& manager, QWidget* parent = nullptr);
     ~CQtWindow() override;
     CQtWindow(const CQtWindow&) = delete;
     CQtWindow& operator=(const CQtWindow&) = delete;
@@ -76,9 +79,11 @@ class CQtWindow : public QWidget, public INotifyUI {
     void ScheduleTimers();
     void OnWake();
     void UpdateCursor(UiPoint pt);
+    void Setup();
     bool AttachTree(std::unique_ptr<CControlUI> root, const CDialogBuilder& builder);
 
-    CPaintManagerUI manager_;
+    std::unique_ptr<CPaintManagerUI> owned_;
+    CPaintManagerUI& manager_;
     QtImageCache images_;
     QTimer timer_;
     QLineEdit* overlay_ = nullptr;
@@ -86,6 +91,7 @@ class CQtWindow : public QWidget, public INotifyUI {
     std::function<void(TNotifyUI&)> handler_;
     CNotifyPump pump_;
     bool closing_ = false;
+    bool followScreenDpi_ = true;
 };
 
 // A Qt widget shown in place of a CWndUI: moved, shown and hidden with the

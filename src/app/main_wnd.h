@@ -1,0 +1,166 @@
+#pragma once
+
+// CMainWnd: the program's one main window and its controller. It owns the
+// device pages, the worker slots and the child windows, handles the
+// messages of the workers and of other programs, and routes the
+// notifications of its tree to the page shown.
+
+#include <array>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/app_window.h"
+#include "app/aux_windows.h"
+#include "app/language.h"
+#include "app/window_messages.h"
+#include "app/worker_slots.h"
+#include "devicelink/device_tables.h"
+#include "platform/hid_backend.h"
+#include "platform/message_bus.h"
+#include "profile/settings_store.h"
+#include "ui/route_table.h"
+
+namespace vextar {
+class CVarnicUSBDevice;
+class CVarnicMouseDevice;
+}  // namespace vextar
+
+namespace vextar::app {
+
+// What the main window is given by the program.
+struct MainWndParts {
+    IWindowSystem* windows = nullptr;
+    // Other programs; none in tests that do not need them.
+    platform::IMessageBus* bus = nullptr;
+    ISettingsStore* settings = nullptr;
+    std::shared_ptr<platform::IHidBackend> backend;
+    std::string skinFolder;      // ends with "/"
+    std::string languageConfig;  // "Language.config"
+    std::string skinIni;         // "main.ini"
+    platform::IClock* clock = nullptr;
+    // The process id other programs see as our window's handle.
+    int64_t windowHandle = 0;
+};
+
+// The answer to a tool's query: the version 2.3.0.2, the number of device
+// types, then each type's vendor id, product id and kind (32-bit values,
+// little-endian, the rest zero).
+std::array<uint8_t, kToolAnswerBytes> ToolQueryPayload();
+// The DPI the window takes on a monitor of this size.
+int DpiForMonitor(int width, int height);
+// A language text with its first "%d" replaced by the number.
+std::string FormatNumberText(std::string_view format, long number);
+
+class CMainWnd final : public CAppWindow {
+  public:
+    static constexpr int kLogicalWidth = 1000;
+    static constexpr int kLogicalHeight = 640;
+    static constexpr uint32_t kTimerDpiStep = 1011;
+    static constexpr uint32_t kTimerTrayMenu = 1032;
+    static constexpr uint32_t kTimerProfileSwitch = 1055;
+    static constexpr uint32_t kTimerGameLight = 1066;
+    static constexpr int kTrayIconId = 107;
+
+    explicit CMainWnd(MainWndParts parts);
+    ~CMainWnd() override;
+
+    // Builds "XML_MAIN", makes the window's view (800 × 572 until the DPI
+    // step) and its tray icon, and runs the window start. False with a
+    // reason when the layout cannot be built.
+    bool Create(std::string* error);
+    // The bus to other programs, when it starts after the window object.
+    void SetBus(platform::IMessageBus* bus) { parts_.bus = bus; }
+
+    // ---- state ----
+    [[nodiscard]] bool IsAwake() const { return awake_; }
+    [[nodiscard]] int LightControl() const { return lightControl_; }
+    [[nodiscard]] bool IsActive() const { return active_ != 0; }
+    [[nodiscard]] bool HasAttention() const { return attention_ != 0; }
+    [[nodiscard]] int WindowDpi() const { return windowDpi_; }
+    [[nodiscard]] bool Initialised() const { return initialised_; }
+    [[nodiscard]] int CurrentLanguage() const { return language_.CurrentIndex(); }
+    [[nodiscard]] const std::vector<CVarnicMouseDevice*>& MousePages() const { return mousePages_; }
+    [[nodiscard]] ui::UiSize ScreenSize() const { return screen_; }
+    [[nodiscard]] InterfaceWorkingCopy& Interfaces() { return interfaces_; }
+    [[nodiscard]] CWorkerSlots& Workers() { return workers_; }
+    [[nodiscard]] ui::CRouteTable& Routes() { return routes_; }
+
+    // ---- operations ----
+    // The page of the selected visible strip entry; none while no entry is
+    // shown.
+    [[nodiscard]] CVarnicUSBDevice* CurrentPage() const;
+    // Shows "No_device_Link" when no device entry is visible.
+    void UpdateNoDeviceLink();
+    void BringToFront();
+    void DpiStep();
+    void CloseChildWindows();
+    // A message box owned by the main window (or by none) at its DPI: 1 when
+    // confirmed.
+    int ShowMessage(std::string_view textId, MsgButtons buttons, bool owned = true);
+    // "message_text_16" and its kind: the language text with its one "%d"
+    // replaced by the number.
+    int ShowFormattedMessage(std::string_view textId, long number, bool owned = true);
+    void ShowAbout();
+    void OpenSkinPicker();
+    // Ends the program (the tray's "exit").
+    void Exit();
+    // A chosen popup menu item.
+    void PostMenuCommand(std::string item);
+    // While the machine sleeps most messages are dropped.
+    [[nodiscard]] bool IsGatedWhileAsleep(uint32_t msg, uintptr_t wParam) const;
+
+    intptr_t HandleMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam, bool& handled) override;
+    void OnViewClosed() override;
+    std::unique_ptr<ui::CControlUI> CreateControl(std::string_view className) override;
+
+  protected:
+    void OnNotify(ui::TNotifyUI& msg) override;
+
+  private:
+    void InitWindow();
+    void WindowStart();
+    void CreatePages();
+    void OnDestroy();
+    void OnTimer(uint32_t id);
+    void OnTray(intptr_t mouseMessage);
+    void OnMenuCommand(const std::string& item);
+    void OnCopyData(const CopyDataStruct& data);
+    void OnToolQuery();
+    void OnLightRequest(uintptr_t wParam, intptr_t lParam);
+    void SetLightControl(int value, bool broadcast);
+    void ApplyLanguage(int index);
+    void ApplySkin(const SkinChangedParam& param);
+    void HandAttention();
+    void SuppressPowerInfo(int value);
+    void SetAllDpi(int dpi);
+    [[nodiscard]] std::vector<CVarnicUSBDevice*> LightingPages() const;
+
+    MainWndParts parts_;
+    IWindowSystem& windows_;
+    CLanguageState language_;
+    InterfaceWorkingCopy interfaces_;
+    CWorkerSlots workers_;
+    ui::CRouteTable routes_;
+    std::vector<CVarnicMouseDevice*> mousePages_;
+    std::vector<CVarnicUSBDevice*> allPages_;
+    ui::UiSize screen_{};
+    bool awake_ = true;
+    int lightControl_ = 1;
+    int active_ = 0;
+    int attention_ = 0;
+    int windowDpi_ = 96;
+    bool resolutionChanged_ = false;
+    bool initialised_ = false;
+    bool sizedOnce_ = false;
+    bool destroyed_ = false;
+    // Open child windows: settings, about, skin picker, spare.
+    std::array<CAppWindow*, 4> children_{};
+    std::unique_ptr<CSkinFrame> skinFrame_;
+    std::deque<std::string> menuCommands_;
+    int skinReceiver_ = 0;
+};
+
+}  // namespace vextar::app
