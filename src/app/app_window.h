@@ -68,6 +68,8 @@ class IWindowSystem {
     // item's name, or empty.
     virtual std::string ShowMenu(const ui::CPaintManagerUI& manager, std::string_view file,
                                  ui::UiPoint at) = 0;
+    // The same from the menu's XML text.
+    virtual std::string ShowMenuXml(std::string_view xml, ui::UiPoint at) = 0;
     // The tray icon; false when the desktop has no tray.
     virtual bool CreateTray(const std::string& iconFile, const std::string& tooltip,
                             std::function<void(intptr_t mouseMessage)> onClick) = 0;

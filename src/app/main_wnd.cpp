@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <pugixml.hpp>
+#include <sstream>
 
 #include "app/registered_messages.h"
 #include "app/resources.h"
@@ -21,6 +22,7 @@ namespace vextar::app {
 namespace {
 
 constexpr int kKnownDpis[] = {48, 72, 96, 120, 144, 168, 192};
+constexpr const char* kLanguageItemPrefix = "language_";
 
 platform::IClock& ClockOf(const MainWndParts& parts) {
     return parts.clock != nullptr ? *parts.clock : platform::SystemClock();
@@ -118,12 +120,12 @@ void CMainWnd::InitWindow() {
     }
     skinReceiver_ = CSkinObserver::Instance().AddReceiver(
         [this](const SkinChangedParam& param) { ApplySkin(param); });
-    const bool tray = windows_.CreateTray(
+    trayShown_ = windows_.CreateTray(
         parts_.skinFolder + "common/logo.png", "VEXTAR", [this](intptr_t mouseMessage) {
             manager_.PostMessage(MSG_TRAY_NOTIFY, kTrayIconId, mouseMessage);
         });
-    if (!tray) {
-        VEXTAR_LOG_WARNING("the desktop has no tray; closing the window will hide it");
+    if (!trayShown_) {
+        VEXTAR_LOG_WARNING("the desktop has no tray; closing the window minimises it");
     }
 }
 
@@ -652,7 +654,48 @@ void CMainWnd::OnMenuCommand(const std::string& item) {
         ShowAbout();
     } else if (item == "setwnd_menu") {
         VEXTAR_LOG_INFO("the settings window is not available in this version");
+    } else if (item.rfind(kLanguageItemPrefix, 0) == 0) {
+        // Chosen in the tray menu's language list, as the settings window
+        // asks for it.
+        const std::string number = item.substr(std::strlen(kLanguageItemPrefix));
+        if (!number.empty() && number.size() < 4 &&
+            number.find_first_not_of("0123456789") == std::string::npos) {
+            manager_.PostMessage(MSG_LANGUAGE_CHANGED, std::stoul(number), 0);
+        }
     }
+}
+
+std::string CMainWnd::TrayMenuXml() const {
+    pugi::xml_document doc;
+    const std::string path = manager_.ResolveResource("menu.xml");
+    if (const pugi::xml_parse_result r = doc.load_file(path.c_str()); !r) {
+        VEXTAR_LOG_ERROR("%s: %s", path.c_str(), r.description());
+        return {};
+    }
+    pugi::xml_node menu = doc.child("Menu");
+    if (!menu) {
+        VEXTAR_LOG_ERROR("%s: no <Menu> element", path.c_str());
+        return {};
+    }
+    const auto& languages = language_.Entries();
+    if (languages.size() > 1) {
+        pugi::xml_node before = menu.find_child_by_attribute("MenuElement", "name", "about_menu");
+        pugi::xml_node list = before ? menu.insert_child_after("MenuElement", before)
+                                     : menu.prepend_child("MenuElement");
+        list.append_attribute("name") = "language_menu";
+        list.append_attribute("text") = "%{language_text}";
+        for (std::size_t i = 0; i < languages.size(); ++i) {
+            pugi::xml_node entry = list.append_child("MenuElement");
+            entry.append_attribute("name") = (kLanguageItemPrefix + std::to_string(i)).c_str();
+            entry.append_attribute("text") = languages[i].text.c_str();
+            entry.append_attribute("checkable") = "true";
+            entry.append_attribute("checked") =
+                static_cast<int>(i) == language_.CurrentIndex() ? "true" : "false";
+        }
+    }
+    std::ostringstream out;
+    doc.save(out);
+    return out.str();
 }
 
 void CMainWnd::OnTray(intptr_t mouseMessage) {
@@ -694,7 +737,8 @@ void CMainWnd::OnTimer(uint32_t id) {
                     at.x = bar->left - 1;  // task bar at the right
                 }
             }
-            const std::string item = windows_.ShowMenu(manager_, "menu.xml", at);
+            const std::string xml = TrayMenuXml();
+            const std::string item = xml.empty() ? std::string() : windows_.ShowMenuXml(xml, at);
             if (!item.empty()) {
                 PostMenuCommand(item);
             }
@@ -764,7 +808,13 @@ void CMainWnd::OnNotify(ui::TNotifyUI& msg) {
         if (name == "closebtn") {
             CloseChildWindows();
             if (view_) {
-                view_->Show(false);
+                // Without a tray icon a hidden window could not be found
+                // again: it goes to the task bar instead.
+                if (trayShown_) {
+                    view_->Show(false);
+                } else {
+                    view_->Command(SysCommand::Minimise);
+                }
             }
             SuppressPowerInfo(1);
             return;

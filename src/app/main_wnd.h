@@ -127,6 +127,9 @@ class CMainWnd final : public CAppWindow {
     void OnTimer(uint32_t id);
     void OnTray(intptr_t mouseMessage);
     void OnMenuCommand(const std::string& item);
+    // "menu.xml" with the languages to choose from; empty when it cannot be
+    // read.
+    [[nodiscard]] std::string TrayMenuXml() const;
     void OnCopyData(const CopyDataStruct& data);
     void OnToolQuery();
     void OnLightRequest(uintptr_t wParam, intptr_t lParam);
@@ -161,6 +164,7 @@ class CMainWnd final : public CAppWindow {
     std::unique_ptr<CSkinFrame> skinFrame_;
     std::deque<std::string> menuCommands_;
     int skinReceiver_ = 0;
+    bool trayShown_ = false;
 };
 
 }  // namespace vextar::app

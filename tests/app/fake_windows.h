@@ -105,11 +105,17 @@ class FakeWindowSystem final : public app::IWindowSystem {
         menuAt = at;
         return menuChoice;
     }
+    std::string ShowMenuXml(std::string_view xml, ui::UiPoint at) override {
+        log.push_back("menu xml");
+        menuXml = xml;
+        menuAt = at;
+        return menuChoice;
+    }
     bool CreateTray(const std::string&, const std::string& tooltip,
                     std::function<void(intptr_t)> onClick) override {
         log.push_back("tray " + tooltip);
         trayClick = std::move(onClick);
-        return true;
+        return trayAvailable;
     }
     void DeleteTray() override {
         log.push_back("tray deleted");
@@ -129,6 +135,8 @@ class FakeWindowSystem final : public app::IWindowSystem {
     std::function<void(app::CAppWindow&)> modalScript;
     int modalRuns = 0;
     std::string menuChoice;
+    std::string menuXml;
+    bool trayAvailable = true;
     ui::UiPoint menuAt{};
     std::function<void(intptr_t)> trayClick;
     std::optional<std::string> chosenFile;

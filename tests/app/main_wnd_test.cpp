@@ -178,6 +178,34 @@ TEST_F(MainWindow, CloseHidesAndTheTrayBringsItBack) {
     EXPECT_EQ(windows_.quitCode, 0);
 }
 
+TEST_F(MainWindow, TrayMenuListsTheLanguagesAndAppliesTheChoice) {
+    CMainWnd& wnd = Start();
+    windows_.menuChoice = "language_1";
+    windows_.trayClick(kTrayRightButtonUp);
+    wnd.Manager().ProcessMessages();
+    RunTimers(10);
+    EXPECT_NE(windows_.menuXml.find("简体中文"), std::string::npos);
+    EXPECT_NE(windows_.menuXml.find("name=\"exit\""), std::string::npos);
+    wnd.Manager().ProcessMessages();
+    EXPECT_EQ(wnd.CurrentLanguage(), 1);
+    EXPECT_EQ(settings_.values.at("LANGUAGE"), 2052);
+    // Names that only look like a language item do nothing.
+    for (const char* item : {"language_", "language_x", "language_99999"}) {
+        wnd.PostMenuCommand(item);
+        wnd.Manager().ProcessMessages();
+    }
+    EXPECT_EQ(wnd.CurrentLanguage(), 1);
+}
+
+TEST_F(MainWindow, WithoutATrayCloseMinimises) {
+    windows_.trayAvailable = false;
+    Start();
+    RunTimers(100);
+    ASSERT_TRUE(Click("closebtn"));
+    EXPECT_TRUE(View().visible);
+    EXPECT_TRUE(View().minimised);
+}
+
 TEST_F(MainWindow, TrayMenuStaysClearOfTheTaskbar) {
     Start();
     windows_.taskbar = ui::UiRect{0, 1040, 1920, 1080};

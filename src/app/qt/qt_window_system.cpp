@@ -238,6 +238,15 @@ std::string QtWindowSystem::ShowMenu(const ui::CPaintManagerUI& manager, std::st
     return item;
 }
 
+std::string QtWindowSystem::ShowMenuXml(std::string_view xml, ui::UiPoint at) {
+    std::string error;
+    std::string item = ui::CMenuWnd::ShowFromString(xml, QPoint(at.x, at.y), &error);
+    if (item.empty() && !error.empty()) {
+        VEXTAR_LOG_ERROR("menu: %s", error.c_str());
+    }
+    return item;
+}
+
 bool QtWindowSystem::CreateTray(const std::string& iconFile, const std::string& tooltip,
                                 std::function<void(intptr_t)> onClick) {
     tray_ = std::make_unique<ui::CTrayIcon>();

@@ -58,6 +58,7 @@ class QtWindowSystem final : public IWindowSystem {
     [[nodiscard]] std::optional<ui::UiRect> TaskbarRect() const override;
     std::string ShowMenu(const ui::CPaintManagerUI& manager, std::string_view file,
                          ui::UiPoint at) override;
+    std::string ShowMenuXml(std::string_view xml, ui::UiPoint at) override;
     bool CreateTray(const std::string& iconFile, const std::string& tooltip,
                     std::function<void(intptr_t mouseMessage)> onClick) override;
     void DeleteTray() override;
