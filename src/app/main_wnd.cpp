@@ -800,6 +800,14 @@ void CMainWnd::OnNotify(ui::TNotifyUI& msg) {
         }
         return;
     }
+    if (msg.sType == ui::notify::kItemActivate && EqualsNoCase(name, "macro_action")) {
+        const std::string item = windows_.ShowMenu(manager_, "XML\\Menus\\macro_action_menu.xml",
+                                                   windows_.CursorPosition());
+        if (!item.empty()) {
+            PostMenuCommand(item);
+        }
+        return;
+    }
     if (msg.sType == ui::notify::kSetFocus && EqualsNoCase(name, "keyset_keyboard_text_edit")) {
         manager_.SendMessage(MSG_HOOK_CONTROL, 1, 0);
         return;

@@ -195,38 +195,40 @@ int main(int argc, char** argv) {
     parts.skinIni = paths::ConfigRoot() + "main.ini";
     parts.windowHandle = ::getpid();
 
-    // Other programs reach the window through the bus; it starts with the
-    // window so that nothing arrives before there is someone to take it.
-    std::unique_ptr<platform::CMessageBusServer> bus;
-    app::CMainWnd* window = nullptr;
+    // Other programs reach the window through the bus. It starts after the
+    // window object and stops before it goes, so nothing arrives for a window
+    // that is not there.
+    app::CMainWnd mainWnd(parts);
     platform::CMessageBusServer::Handlers handlers;
-    handlers.onMessage = [&window](const platform::BusMessage& m) {
+    handlers.onMessage = [&mainWnd](const platform::BusMessage& m) {
         const uint32_t id = app::FindRegisteredMessage(m.name);
         if (id == 0) {
             VEXTAR_LOG_WARNING("message \"%s\" from another program is not known; dropped",
                                m.name.c_str());
             return;
         }
-        window->Manager().PostMessage(id, static_cast<uintptr_t>(m.wParam),
+        mainWnd.Manager().PostMessage(id, static_cast<uintptr_t>(m.wParam),
                                       static_cast<intptr_t>(m.lParam));
     };
-    handlers.onCopyData = [&window](const platform::BusCopyData& c) {
+    handlers.onCopyData = [&mainWnd](const platform::BusCopyData& c) {
         app::CopyDataStruct data;
         data.dwData = c.dwData;
         data.data = c.payload;
         data.origin = app::CopyDataOrigin::Outside;
-        window->Manager().SendMessage(app::WM_COPYDATA, static_cast<uintptr_t>(c.wParam),
+        mainWnd.Manager().SendMessage(app::WM_COPYDATA, static_cast<uintptr_t>(c.wParam),
                                       reinterpret_cast<intptr_t>(&data));
     };
-
-    app::CMainWnd mainWnd(parts);
-    window = &mainWnd;
-    bus = platform::CMessageBusServer::Start(socketPath, std::move(handlers), &error);
+    std::unique_ptr<platform::CMessageBusServer> bus =
+        platform::CMessageBusServer::Start(socketPath, std::move(handlers), &error);
     if (!bus) {
         return Fail("the message bus cannot start: " + error);
     }
     mainWnd.SetBus(bus.get());
     if (!mainWnd.Create(&error)) {
+        // A copy-data send waiting on the window must not hold up the bus's
+        // stop.
+        mainWnd.Manager().Shutdown();
+        bus->Stop();
         return Fail("the main window cannot be built: " + error);
     }
 
