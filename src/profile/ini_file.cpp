@@ -92,7 +92,7 @@ std::optional<CIniDocument> CIniDocument::Parse(std::string_view text, std::stri
     while (!text.empty()) {
         const std::size_t newline = text.find('\n');
         std::string_view content = text.substr(0, newline);
-        std::string end;
+        std::string_view end;
         if (newline != std::string_view::npos) {
             end = "\n";
             if (!content.empty() && content.back() == '\r') {
@@ -104,7 +104,7 @@ std::optional<CIniDocument> CIniDocument::Parse(std::string_view text, std::stri
             SetError(error, "a line is longer than 4096 bytes");
             return std::nullopt;
         }
-        document.lines_.push_back(MakeLine(std::string(content), std::move(end)));
+        document.lines_.push_back(MakeLine(std::string(content), std::string(end)));
         text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
     }
     return document;
