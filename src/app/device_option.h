@@ -196,10 +196,10 @@ class CMpDevicePowerUI : public ui::CHorizontalLayoutUI, public IPowerIndicator 
     [[nodiscard]] bool IsPowerReporting() const { return reporting_; }
     void SetPowerRecord(std::span<const uint8_t, 6> record) override;
     // A power record of up to 64 bytes (a shorter one reads as padded with
-    // zeros): byte 0 battery percent (above 100 counts as 100), byte 1
-    // charging state (0 by cable, 1 charging, 2 on battery), byte 3 through
-    // the receiver, byte 5 the phone type (mouse pad). Changes nothing until
-    // all six parts exist.
+    // zeros): byte 0 battery percent (above 100 counts as 100), byte 1 the
+    // power state (0 powered, 1 charging, 2 on battery; others leave the
+    // state shown), byte 3 through the receiver, byte 5 the phone type
+    // (mouse pad). Changes nothing until all six parts exist.
     void Update(std::span<const uint8_t> record);
     // Byte 3 of the last record applied.
     [[nodiscard]] bool IsWireless() const { return wireless_; }
