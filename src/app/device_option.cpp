@@ -448,6 +448,7 @@ void CMpDevicePowerUI::Update(std::span<const uint8_t> record) {
     std::copy_n(record.begin(), std::min(record.size(), b.size()), b.begin());
 
     const int percent = std::min<int>(b[0], 100);
+    percent_ = percent;
     progress_->SetValue(100 - percent);
     std::string text = std::to_string(percent);
     text.append("%");

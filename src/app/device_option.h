@@ -203,6 +203,8 @@ class CMpDevicePowerUI : public ui::CHorizontalLayoutUI, public IPowerIndicator 
     void Update(std::span<const uint8_t> record);
     // Byte 3 of the last record applied.
     [[nodiscard]] bool IsWireless() const { return wireless_; }
+    // The battery level shown (0..100), or -1 before the first record.
+    [[nodiscard]] int BatteryPercent() const { return percent_; }
     [[nodiscard]] bool HasAllParts() const;
 
     [[nodiscard]] ui::CControlUI* ValueLabel() const { return value_; }
@@ -217,6 +219,7 @@ class CMpDevicePowerUI : public ui::CHorizontalLayoutUI, public IPowerIndicator 
     int variant_ = 0;
     bool reporting_ = false;
     bool wireless_ = false;
+    int percent_ = -1;
     std::optional<ui::UiRect> statusPlacement_;
     std::optional<ui::UiRect> phonePlacement_;
     ui::CControlUI* value_ = nullptr;

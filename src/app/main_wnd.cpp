@@ -5,8 +5,11 @@
 #include <pugixml.hpp>
 #include <sstream>
 
+#include "app/device_option.h"
+#include "app/discovery.h"
 #include "app/registered_messages.h"
 #include "app/resources.h"
+#include "app/strip_routes.h"
 #include "app/window_messages.h"
 #include "device/mouse/mouse_routes.h"
 #include "device/mouse/varnic_mouse_device.h"
@@ -103,6 +106,7 @@ bool CMainWnd::Create(std::string* error) {
         return false;
     }
     InitWindow();
+    RegisterStripRoutes(routes_, *this);
     ViewStyle style;
     AttachView(windows_.CreateView(*this, nullptr, style));
     if (view_) {
@@ -129,6 +133,19 @@ void CMainWnd::InitWindow() {
     }
 }
 
+void CMainWnd::OnWindowInit() {
+    if (!initialised_) {
+        WindowStart();
+    }
+}
+
+void CMainWnd::OnWindowSized() {
+    if (initialised_ && !sizedOnce_) {
+        sizedOnce_ = true;
+        DpiStep();
+    }
+}
+
 void CMainWnd::WindowStart() {
     // Other programs may send the registered messages over the bus; the
     // host-lighting broadcast says we drive the lighting.
@@ -151,61 +168,51 @@ void CMainWnd::WindowStart() {
     hooks.screenHeight = screen_.cy;
     RegisterMouseRoutes(
         routes_, [this] { return dynamic_cast<CVarnicMouseDevice*>(CurrentPage()); }, hooks);
-    // Until devices are discovered the window shows at once.
     UpdateNoDeviceLink();
+    // The window shows once discovery's first pass is done (it brings the
+    // window forward); without discovery at once.
     if (view_) {
-        view_->Show(true);
+        view_->Show(!parts_.backend);
     }
+    StartDiscovery();
     manager_.SetTimer(manager_.GetRoot(), kTimerDpiStep, 100);
     initialised_ = true;
 }
 
 void CMainWnd::CreatePages() {
-    auto* tabs = dynamic_cast<ui::CContainerUI*>(Find("device_switch"));
-    if (tabs == nullptr) {
-        VEXTAR_LOG_ERROR("the main layout has no \"device_switch\"; no device pages");
+    // One page per device type, unbound and hidden until its device comes.
+    for (std::size_t t = 0; t < kDeviceTypeCount; ++t) {
+        CreatePage(static_cast<int>(t));
+    }
+}
+
+void CMainWnd::StartDiscovery() {
+    if (!parts_.backend) {
         return;
     }
-    for (std::size_t t = 0; t < kDeviceTypeTable.size(); ++t) {
-        const DeviceTypeRow& type = kDeviceTypeTable[t];
-        const DevicePageRow& pageRow = kDevicePageTable[t];
-        if (type.kind != kKindMouse) {
-            // The keyboard, mouse pad and headset pages arrive with their
-            // devices' support.
-            continue;
-        }
-        const int rowIndex = FindInterfaceRow(static_cast<uint16_t>(type.vendorId),
-                                              static_cast<uint16_t>(type.productId),
-                                              static_cast<uint16_t>(type.kind), kChannelCommand);
-        auto page = std::make_unique<CVarnicMouseDevice>(parts_.backend);
-        CVarnicMouseDevice* raw = page.get();
-        raw->SetPageSkin(pageRow.pageSkin);
-        raw->SetZoneCount(pageRow.zoneCount);
-        raw->SetKeyCount(pageRow.keyCount);
-        raw->SetPowerReporting(pageRow.powerReporting != 0);
-        raw->SetTypeName(type.typeName);
-        raw->SetDefaultLightIndex(type.defaultLightIndex);
-        raw->SetLightFileBase(pageRow.lightFileBaseName);
-        if (rowIndex >= 0) {
-            raw->SetIdentity(InterfaceTable()[static_cast<std::size_t>(rowIndex)]);
-        }
-        raw->SetClock(manager_.Clock());
-        tabs->Add(std::move(page));
-        std::string error;
-        if (!raw->BuildControls(this, &error)) {
-            VEXTAR_LOG_ERROR("the %s page cannot be built: %s", type.typeName, error.c_str());
-            tabs->Remove(raw);
-            continue;
-        }
-        raw->SetVisible(false);
-        mousePages_.push_back(raw);
-        allPages_.push_back(raw);
+    CDiscovery::Reports reports;
+    // Each change waits until the window has handled it; at the window's
+    // end the sends return at once.
+    reports.arrived = [this](int row) {
+        manager_.SendMessage(MSG_DEVICE_ARRIVED, static_cast<uintptr_t>(row), 0);
+    };
+    reports.removed = [this](int row) {
+        manager_.SendMessage(MSG_DEVICE_REMOVED, static_cast<uintptr_t>(row), 0);
+    };
+    reports.firstPassDone = [this] { manager_.PostMessage(Messages().activateInstance, 0, 0); };
+    discovery_ = std::make_unique<CDiscovery>(interfaces_, parts_.backend, std::move(reports));
+    if (parts_.discoveryThread) {
+        workers_.Start(CWorkerSlots::kDiscoverySlot,
+                       [this](std::stop_token token) { discovery_->Run(token); });
     }
 }
 
 std::unique_ptr<ui::CControlUI> CMainWnd::CreateControl(std::string_view className) {
     if (auto widget = ui::CreateWidget(className)) {
         return widget;
+    }
+    if (auto control = CreateAppControl(className)) {
+        return control;
     }
     if (EqualsNoCase(className, "VarnicMouseDevice")) {
         return std::make_unique<CVarnicMouseDevice>(parts_.backend);
@@ -225,11 +232,9 @@ std::unique_ptr<ui::CControlUI> CMainWnd::CreateControl(std::string_view classNa
 }
 
 CVarnicUSBDevice* CMainWnd::CurrentPage() const {
-    for (CVarnicUSBDevice* page : allPages_) {
-        const ui::CControlUI* entry = page->GetSelectorEntry();
-        const auto* option = dynamic_cast<const ui::COptionUI*>(entry);
-        if (entry != nullptr && entry->IsVisible() && option != nullptr && option->IsSelected()) {
-            return page;
+    for (const CDeviceOptionUI* entry : entries_) {
+        if (entry != nullptr && entry->IsVisible() && entry->IsSelected()) {
+            return entry->Page();
         }
     }
     return nullptr;
@@ -597,17 +602,24 @@ intptr_t CMainWnd::HandleMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam
             ApplyLanguage(static_cast<int>(wParam));
             return 0;
         case MSG_DEVICE_ARRIVED:
-        case MSG_DEVICE_REMOVED:
-            // Discovery reports rows here once it runs.
-            VEXTAR_LOG_DEBUG("device row %lu %s", static_cast<unsigned long>(wParam),
-                             msg == MSG_DEVICE_ARRIVED ? "arrived" : "removed");
+            OnDeviceArrived(static_cast<int>(wParam));
             return 0;
+        case MSG_DEVICE_REMOVED:
+            OnDeviceRemoved(static_cast<int>(wParam));
+            return 0;
+        case MSG_STATUS_QUERY:
+            if (lParam != 0) {
+                *reinterpret_cast<std::vector<std::string>*>(lParam) = StatusLines();
+            }
+            return 1;
         case MSG_OPEN_SETTINGS:
             VEXTAR_LOG_INFO("the settings window is not available in this version");
             return 0;
+        case MSG_SHOW_DEVICE_OPTION:
+            OnShowDeviceOption(static_cast<int>(wParam), lParam != 0);
+            return 0;
         case MSG_CLEAR_SETTINGS_BADGE:
         case MSG_IGNORED:
-        case MSG_SHOW_DEVICE_OPTION:
             return 0;
         default:
             break;
@@ -772,6 +784,9 @@ void CMainWnd::OnDestroy() {
     // Workers that wait on the window are let go before they are joined.
     manager_.Shutdown();
     workers_.StopAll();
+    for (CVarnicUSBDevice* page : allPages_) {
+        CloseCommandLink(*page);
+    }
     windows_.Quit(0);
 }
 
@@ -789,17 +804,6 @@ void CMainWnd::OnNotify(ui::TNotifyUI& msg) {
         return;
     }
     VEXTAR_LOG_DEBUG("%s %s", msg.sType.c_str(), name.c_str());
-    if (msg.sType == ui::notify::kWindowInit) {
-        WindowStart();
-        return;
-    }
-    if (msg.sType == ui::notify::kWindowSize) {
-        if (initialised_ && !sizedOnce_ && msg.pSender == manager_.GetRoot()) {
-            sizedOnce_ = true;
-            DpiStep();
-        }
-        return;
-    }
     if (msg.sType == ui::notify::kItemActivate && EqualsNoCase(name, "macro_action")) {
         const std::string item = windows_.ShowMenu(manager_, "XML\\Menus\\macro_action_menu.xml",
                                                    windows_.CursorPosition());

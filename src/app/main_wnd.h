@@ -7,6 +7,7 @@
 
 #include <array>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,9 +31,15 @@ class CVarnicMouseDevice;
 
 namespace vextar::app {
 
+class CDeviceOptionUI;
+class CMpDevicePowerUI;
+class CDiscovery;
+
 // What the main window is given by the program.
 struct MainWndParts {
     IWindowSystem* windows = nullptr;
+    // Discovery runs on its own thread unless a test drives it.
+    bool discoveryThread = true;
     // Other programs; none in tests that do not need them.
     platform::IMessageBus* bus = nullptr;
     ISettingsStore* settings = nullptr;
@@ -88,6 +95,39 @@ class CMainWnd final : public CAppWindow {
     [[nodiscard]] CWorkerSlots& Workers() { return workers_; }
     [[nodiscard]] ui::CRouteTable& Routes() { return routes_; }
 
+    [[nodiscard]] CDeviceOptionUI* Entry(int type) const {
+        return entries_.at(static_cast<std::size_t>(type));
+    }
+    [[nodiscard]] CVarnicUSBDevice* Page(int type) const {
+        return pages_.at(static_cast<std::size_t>(type));
+    }
+    [[nodiscard]] CDiscovery* Discovery() const { return discovery_.get(); }
+    // One line per device type: "TYPE connected|absent cable|receiver
+    // selected|- battery=N|-".
+    [[nodiscard]] std::vector<std::string> StatusLines() const;
+    // The device type of an interface row (a receiver row counts as its
+    // cable's), or -1.
+    static int TypeOfRow(int row);
+
+    // ---- devices and the strip ----
+    void OnDeviceArrived(int row);
+    void OnDeviceRemoved(int row);
+    // Shows the entry, selected when no other entry is shown.
+    void ShowEntry(int index);
+    void SelectEntry(int index, bool visible, bool select);
+    void HideEntry(int index);
+    // The visible entry before (-1) or after (1) the selected one.
+    void SelectNeighbour(int step);
+    void OnEntrySelected(CDeviceOptionUI& entry);
+    void OnShowDeviceOption(int index, bool show);
+    // Called when an entry that is shown and selected is hidden: a key
+    // capture or macro recording of its page ends.
+    void SetInputHookRemover(std::function<void()> remover) {
+        inputHookRemover_ = std::move(remover);
+    }
+    void OnWindowInit();
+    void OnWindowSized();
+
     // ---- operations ----
     // The page of the selected visible strip entry; none while no entry is
     // shown.
@@ -123,6 +163,15 @@ class CMainWnd final : public CAppWindow {
     void InitWindow();
     void WindowStart();
     void CreatePages();
+    CVarnicUSBDevice* CreatePage(int type);
+    bool OpenCommandLink(CVarnicUSBDevice& page, int row);
+    void CloseCommandLink(CVarnicUSBDevice& page);
+    // Moves the page's command link to `target`, else to `fallback`; hides
+    // its entry when neither opens.
+    void SwitchCommandLink(CVarnicUSBDevice& page, int target, int fallback);
+    void ShowPowerOf(CDeviceOptionUI& entry);
+    void CloseSettingsWindow();
+    void StartDiscovery();
     void OnDestroy();
     void OnTimer(uint32_t id);
     void OnTray(intptr_t mouseMessage);
@@ -149,6 +198,12 @@ class CMainWnd final : public CAppWindow {
     ui::CRouteTable routes_;
     std::vector<CVarnicMouseDevice*> mousePages_;
     std::vector<CVarnicUSBDevice*> allPages_;
+    std::array<CVarnicUSBDevice*, kDeviceTypeCount> pages_{};
+    std::array<CDeviceOptionUI*, kDeviceTypeCount> entries_{};
+    std::array<CMpDevicePowerUI*, kDeviceTypeCount> powers_{};
+    std::unique_ptr<CDiscovery> discovery_;
+    std::function<void()> inputHookRemover_;
+    bool shownOnce_ = false;
     ui::UiSize screen_{};
     bool awake_ = true;
     int lightControl_ = 1;

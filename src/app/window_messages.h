@@ -44,6 +44,9 @@ inline constexpr uint32_t MSG_OPEN_SETTINGS = 3093;
 inline constexpr uint32_t MSG_CLEAR_SETTINGS_BADGE = 3094;
 inline constexpr uint32_t MSG_IGNORED = 3330;
 inline constexpr uint32_t MSG_SHOW_DEVICE_OPTION = 3331;
+// Asks the window for its status lines: lParam points at a
+// std::vector<std::string> that the window fills (a synchronous send).
+inline constexpr uint32_t MSG_STATUS_QUERY = 3400;
 
 // Where a copy-data payload came from. Only senders inside the process may
 // use the internal kinds (the spectrum frames and the capture's start and

@@ -1,5 +1,7 @@
 #include "app/main_wnd.h"
 
+#include "app/device_option.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -100,7 +102,8 @@ TEST_F(MainWindow, StartsInOrderShowsNoDeviceLinkAndStopsCleanly) {
     EXPECT_TRUE(wnd.Manager().FindControl("No_device_Link")->IsVisible());
     EXPECT_EQ(wnd.CurrentPage(), nullptr);
     ASSERT_EQ(wnd.MousePages().size(), 1U);
-    EXPECT_FALSE(wnd.MousePages()[0]->IsVisible());
+    EXPECT_FALSE(wnd.Manager().FindControl("device_switch")->IsVisible());
+    EXPECT_FALSE(wnd.Entry(0)->IsVisible());
     EXPECT_EQ(wnd.MousePages()[0]->GetTypeName(), "mouse");
     EXPECT_EQ(wnd.ScreenSize(), (ui::UiSize{1920, 1080}));
     // Language 0 applied at start (nothing stored), and stored.

@@ -32,6 +32,65 @@ void Pump(int ms) {
     }
 }
 
+// The first visible view whose window title is `title`.
+QtAppView* VisibleView(const QString& title) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* view = dynamic_cast<QtAppView*>(w);
+        if (view != nullptr && view->isVisible() && view->windowTitle() == title) {
+            return view;
+        }
+    }
+    return nullptr;
+}
+
+// Runs first: ending a window ends Qt's event loops, which a later modal
+// run in the same process would meet.
+TEST(MainWindowOnScreen, MessageBoxAndAboutBoxRunModally) {
+    test::TempFolder data;
+    paths::SetDataRoot(data.Path());
+    const std::string skin =
+        (fs::path(VEXTAR_SOURCE_DEFAULT_DATA).parent_path() / "skin").string() + "/";
+    ASSERT_TRUE(ResourceIndex().Load(skin, nullptr));
+    test::FakeSettings settings;
+    QtWindowSystem windows;
+    MainWndParts parts;
+    parts.windows = &windows;
+    parts.settings = &settings;
+    parts.skinFolder = skin;
+    parts.languageConfig = std::string(VEXTAR_SOURCE_DEFAULT_DATA) + "/Language.config";
+    parts.skinIni = data.Path() + "main.ini";
+    {
+        CMainWnd wnd(parts);
+        ASSERT_TRUE(wnd.Create(nullptr));
+        Pump(150);
+        // The box's confirm button, pressed while it runs.
+        bool seen = false;
+        QTimer::singleShot(100, [&] {
+            QtAppView* box = VisibleView(QStringLiteral("msgwnd"));
+            ASSERT_NE(box, nullptr);
+            seen = true;
+            ui::CUserActions(box->Manager()).Click(box->Manager().FindControl("confirm_btn"));
+        });
+        EXPECT_EQ(wnd.ShowMessage("message_text_27", MsgButtons::Question), 1);
+        EXPECT_TRUE(seen);
+        // The about box closes on Escape.
+        seen = false;
+        QTimer::singleShot(100, [&] {
+            QtAppView* about = VisibleView(QStringLiteral("  "));
+            ASSERT_NE(about, nullptr);
+            seen = true;
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(about, &escape);
+        });
+        wnd.ShowAbout();
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(VisibleView(QStringLiteral("  ")), nullptr);
+        wnd.Exit();
+    }
+    ui::CResourceManager::Instance().Clear();
+    paths::SetDataRoot("");
+}
+
 TEST(MainWindowOnScreen, RendersAtItsLogicalSizeWithNoDeviceLink) {
     test::TempFolder data;
     paths::SetDataRoot(data.Path());
@@ -78,63 +137,6 @@ TEST(MainWindowOnScreen, RendersAtItsLogicalSizeWithNoDeviceLink) {
     ui::CResourceManager::Instance().Clear();
     paths::SetDataRoot("");
     paths::SetDefaultDataFolder("");
-}
-
-// The first visible view whose window title is `title`.
-QtAppView* VisibleView(const QString& title) {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* view = dynamic_cast<QtAppView*>(w);
-        if (view != nullptr && view->isVisible() && view->windowTitle() == title) {
-            return view;
-        }
-    }
-    return nullptr;
-}
-
-TEST(MainWindowOnScreen, MessageBoxAndAboutBoxRunModally) {
-    test::TempFolder data;
-    paths::SetDataRoot(data.Path());
-    const std::string skin =
-        (fs::path(VEXTAR_SOURCE_DEFAULT_DATA).parent_path() / "skin").string() + "/";
-    ASSERT_TRUE(ResourceIndex().Load(skin, nullptr));
-    test::FakeSettings settings;
-    QtWindowSystem windows;
-    MainWndParts parts;
-    parts.windows = &windows;
-    parts.settings = &settings;
-    parts.skinFolder = skin;
-    parts.languageConfig = std::string(VEXTAR_SOURCE_DEFAULT_DATA) + "/Language.config";
-    parts.skinIni = data.Path() + "main.ini";
-    {
-        CMainWnd wnd(parts);
-        ASSERT_TRUE(wnd.Create(nullptr));
-        Pump(150);
-        // The box's confirm button, pressed while it runs.
-        bool seen = false;
-        QTimer::singleShot(100, [&] {
-            QtAppView* box = VisibleView(QStringLiteral("msgwnd"));
-            ASSERT_NE(box, nullptr);
-            seen = true;
-            ui::CUserActions(box->Manager()).Click(box->Manager().FindControl("confirm_btn"));
-        });
-        EXPECT_EQ(wnd.ShowMessage("message_text_27", MsgButtons::Question), 1);
-        EXPECT_TRUE(seen);
-        // The about box closes on Escape.
-        seen = false;
-        QTimer::singleShot(100, [&] {
-            QtAppView* about = VisibleView(QStringLiteral("  "));
-            ASSERT_NE(about, nullptr);
-            seen = true;
-            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-            QApplication::sendEvent(about, &escape);
-        });
-        wnd.ShowAbout();
-        EXPECT_TRUE(seen);
-        EXPECT_EQ(VisibleView(QStringLiteral("  ")), nullptr);
-        wnd.Exit();
-    }
-    ui::CResourceManager::Instance().Clear();
-    paths::SetDataRoot("");
 }
 
 }  // namespace

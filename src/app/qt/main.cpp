@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/device_option.h"
 #include "app/main_wnd.h"
 #include "app/qt/power_events.h"
 #include "app/qt/qt_window_system.h"
@@ -182,6 +183,7 @@ int main(int argc, char** argv) {
                     "/share/vextar (VEXTAR_DEFAULT_DATA names another)");
     }
     ui::RegisterWidgetClasses();
+    app::RegisterAppControls();
     (void)app::Messages();
 
     CFileSettingsStore settings;
