@@ -9,8 +9,10 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "app/device_option.h"
@@ -101,20 +103,36 @@ struct App {
         parts.languageConfig = std::string(VEXTAR_SOURCE_DEFAULT_DATA) + "/Language.config";
         parts.skinIni = (root / "config" / "main.ini").string();
         wnd = std::make_unique<app::CMainWnd>(parts);
+        wnd->Manager().SetWakeUpHook([this] {
+            std::lock_guard lock(mutex);
+            woken = true;
+            wake.notify_one();
+        });
         wnd->Create(&error);
     }
+    ~App() { wnd->Manager().SetWakeUpHook(nullptr); }
     // What the event loop does: messages, then the timers, then sleep until
-    // the next one is due (or a message comes; polled every 5 ms here).
+    // the next one is due or something is posted.
     void Loop(std::chrono::milliseconds span) {
         const auto end = std::chrono::steady_clock::now() + span;
         while (std::chrono::steady_clock::now() < end) {
             wnd->Manager().ProcessMessages();
             wnd->Manager().ProcessTimers();
             const int64_t next = wnd->Manager().NextTimerDelay();
-            std::this_thread::sleep_for(
-                std::chrono::milliseconds(next < 0 ? 5 : std::clamp<int64_t>(next, 1, 5)));
+            auto until = end;
+            if (next >= 0) {
+                until = std::min(
+                    until, std::chrono::steady_clock::now() + std::chrono::milliseconds(next));
+            }
+            std::unique_lock lock(mutex);
+            wake.wait_until(lock, until, [this] { return woken; });
+            woken = false;
         }
     }
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool woken = false;
 
     std::string skin;
     HeadlessWindows windows;

@@ -253,7 +253,15 @@ void CDeviceOptionUI::SetNameText(std::string_view text) {
 // ---- timers ----
 
 bool CDeviceOptionUI::Arm(uint32_t id, uint32_t delayMs) {
-    return m_pManager != nullptr && m_pManager->SetTimer(this, id, delayMs);
+    if (m_pManager == nullptr) {
+        return false;
+    }
+    // The frame ticks of every device fire together: one wake-up per period
+    // instead of one per device.
+    if (id == kTimerFrame && delayMs >= kFrameCableMs) {
+        return m_pManager->SetAlignedTimer(this, id, delayMs);
+    }
+    return m_pManager->SetTimer(this, id, delayMs);
 }
 
 void CDeviceOptionUI::Post(bool show) {

@@ -150,7 +150,10 @@ void CControlUI::SetAttribute(std::string_view name, std::string_view value) {
         m_sTextId = id;
         SetText(id.empty() ? value : std::string_view(CResourceManager::Instance().GetText(id)));
     } else if (name == "tooltip") {
-        m_sToolTip = value;
+        // "%{id}": the language's text, again after each language change.
+        const std::string_view id = CResourceManager::TextId(value);
+        m_sToolTipId = id;
+        m_sToolTip = id.empty() ? std::string(value) : CResourceManager::Instance().GetText(id);
     } else if (name == "userdata") {
         m_sUserData = value;
     } else if (name == "visible") {

@@ -87,6 +87,8 @@ class CControlUI {
     void SetTextId(std::string_view id) { m_sTextId = id; }
     [[nodiscard]] const CDuiString& GetToolTip() const { return m_sToolTip; }
     void SetToolTip(std::string_view text) { m_sToolTip = text; }
+    // The language text id of a "%{id}" tooltip; empty otherwise.
+    [[nodiscard]] const CDuiString& GetToolTipId() const { return m_sToolTipId; }
     [[nodiscard]] const CDuiString& GetUserData() const { return m_sUserData; }
     void SetUserData(std::string_view data) { m_sUserData = data; }
     [[nodiscard]] uintptr_t GetTag() const { return m_pTag; }
@@ -186,6 +188,7 @@ class CControlUI {
     CDuiString m_sText;
     CDuiString m_sTextId;
     CDuiString m_sToolTip;
+    CDuiString m_sToolTipId;
     CDuiString m_sUserData;
     uintptr_t m_pTag = 0;
     bool m_bVisible = true;

@@ -203,11 +203,22 @@ void CPaintManagerUI::SendNotify(TNotifyUI& msg, bool async) {
     }
 }
 
+bool CPaintManagerUI::SetAlignedTimer(CControlUI* control, uint32_t id, uint32_t periodMs) {
+    if (control == nullptr || periodMs == 0) {
+        return false;
+    }
+    const int64_t now = clock_.NowMs();
+    return AddTimer(control, id, periodMs, (now / periodMs + 1) * periodMs);
+}
+
 bool CPaintManagerUI::SetTimer(CControlUI* control, uint32_t id, uint32_t periodMs) {
     if (control == nullptr || periodMs == 0) {
         return false;
     }
-    const int64_t due = clock_.NowMs() + periodMs;
+    return AddTimer(control, id, periodMs, clock_.NowMs() + periodMs);
+}
+
+bool CPaintManagerUI::AddTimer(CControlUI* control, uint32_t id, uint32_t periodMs, int64_t due) {
     for (Timer& t : timers_) {
         if (t.control == control && t.id == id) {
             t.period = periodMs;

@@ -90,6 +90,10 @@ class CPaintManagerUI {
     // Per-control timers; the control gets Timer events (and from those,
     // "timer" notifications) with the id in wParam.
     bool SetTimer(CControlUI* control, uint32_t id, uint32_t periodMs);
+    // The same, due at the next multiple of the period on the clock, so
+    // that timers of one period fire in one wake-up (at most a period late
+    // at the first firing).
+    bool SetAlignedTimer(CControlUI* control, uint32_t id, uint32_t periodMs);
     bool KillTimer(CControlUI* control, uint32_t id);
     void KillTimers(CControlUI* control);
     // Runs every timer that is due by the clock; returns how many fired.
@@ -162,6 +166,7 @@ class CPaintManagerUI {
     };
 
     void DispatchEvent(CControlUI* control, TEventUI& event);
+    bool AddTimer(CControlUI* control, uint32_t id, uint32_t periodMs, int64_t due);
     void SetHot(CControlUI* control, UiPoint pt);
     LRESULT Handle(uint32_t msg, uintptr_t wParam, intptr_t lParam);
     void Wake();

@@ -92,6 +92,9 @@ void CResourceManager::ReloadText(CControlUI* root) const {
     if (!root->GetTextId().empty()) {
         root->SetText(GetText(root->GetTextId()));
     }
+    if (!root->GetToolTipId().empty()) {
+        root->SetToolTip(GetText(root->GetToolTipId()));
+    }
     if (auto* container = dynamic_cast<CContainerUI*>(root)) {
         for (int i = 0; i < container->GetCount(); ++i) {
             ReloadText(container->GetItemAt(i));

@@ -217,6 +217,34 @@ TEST_F(Devices, HidingTheLastEntryShowsNoDeviceLinkAndUnticksTheOther) {
     EXPECT_TRUE(NoDeviceLinkShown());
 }
 
+TEST_F(Devices, ASecondIdenticalMouseStaysUnbound) {
+    AddDevices("mouse");
+    CMainWnd& wnd = Start();
+    Pass();
+    ASSERT_TRUE(Mouse().CommandLink().open);
+    const std::string firstPath = wnd.Interfaces().Row(4).path;
+    sim::SimDeviceSpec twin;
+    twin.name = "twin";
+    twin.vendorId = 0x320F;
+    twin.productId = 0x7074;
+    const auto boot = sim::descriptors::BootMouse();
+    const auto command = sim::descriptors::CommandInterface();
+    twin.interfaces.push_back(sim::SimInterfaceSpec{0, {boot.begin(), boot.end()}, nullptr});
+    twin.interfaces.push_back(sim::SimInterfaceSpec{1, {command.begin(), command.end()}, nullptr});
+    std::string error;
+    ASSERT_TRUE(sim_->AddDevice(twin, error)) << error;
+    Pass();
+    Pass();
+    EXPECT_EQ(wnd.Interfaces().Row(4).path, firstPath);
+    EXPECT_EQ(Mouse().GetIdentity().path, firstPath);
+    int bound = 0;
+    for (const auto& row : wnd.Interfaces().Snapshot()) {
+        bound += row.connected != 0 ? 1 : 0;
+        EXPECT_EQ(row.path.find("twin"), std::string::npos);
+    }
+    EXPECT_EQ(bound, 2);
+}
+
 TEST_F(Devices, AFailedListingIsTriedAgainAndTheWindowStillShows) {
     AddDevices("mouse");
     Start(std::make_shared<FlakyListing>(sim_, 2));

@@ -57,6 +57,17 @@ TEST(UiTimers, FireFromTheClockAndStopWhenKilled) {
     EXPECT_EQ(w.manager.NextTimerDelay(), -1);
 }
 
+TEST(UiTimers, AlignedTimersOfOnePeriodFireInOneWakeUp) {
+    Window w(R"(<VerticalLayout><Label name="a"/><Label name="b"/></VerticalLayout>)");
+    w.clock.Set(1003);
+    ASSERT_TRUE(w.manager.SetAlignedTimer(w.Find("a"), 1, 10));
+    w.clock.Set(1007);
+    ASSERT_TRUE(w.manager.SetAlignedTimer(w.Find("b"), 2, 10));
+    EXPECT_EQ(w.manager.NextTimerDelay(), 3);
+    w.clock.Set(1010);
+    EXPECT_EQ(w.manager.ProcessTimers(), 2);
+}
+
 TEST(UiOptions, GroupSelectionAndNotificationOrder) {
     Window w(R"(<HorizontalLayout>
         <Option name="a" group="g" selected="true" width="50"/>
@@ -257,7 +268,8 @@ TEST(UiBuilder, IncludesFilesAndStopsALayoutThatIncludesItself) {
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("vextar_skin_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir / "XML");
-    std::ofstream(dir / "XML" / "part.xml") << R"(<Label name="part" text="%{hello}"/>)";
+    std::ofstream(dir / "XML" / "part.xml")
+        << R"(<Label name="part" text="%{hello}" tooltip="%{hello}"/>)";
     std::ofstream(dir / "XML" / "loop.xml")
         << R"(<VerticalLayout><Include source="XML\loop.xml"/></VerticalLayout>)";
     std::ofstream(dir / "lang.xml") << R"(<Language><Text id="hello" value="Hallo"/></Language>)";
@@ -272,9 +284,11 @@ TEST(UiBuilder, IncludesFilesAndStopsALayoutThatIncludesItself) {
     ASSERT_TRUE(root) << error;
     EXPECT_EQ(dynamic_cast<CContainerUI*>(root.get())->GetCount(), 2);
     EXPECT_EQ(root->FindByName("part")->GetText(), "Hallo");
+    EXPECT_EQ(root->FindByName("part")->GetToolTip(), "Hallo");
     CResourceManager::Instance().SetText("hello", "Hello");
     CResourceManager::Instance().ReloadText(root.get());
     EXPECT_EQ(root->FindByName("part")->GetText(), "Hello");
+    EXPECT_EQ(root->FindByName("part")->GetToolTip(), "Hello");
 
     EXPECT_FALSE(builder.Create("XML\\loop.xml", nullptr, &manager, &error));
     EXPECT_NE(error.find("nested too deeply"), std::string::npos);
