@@ -260,7 +260,11 @@ std::string CSimControl::ApplyParsed(const SimCommand& command) {
             if (receiver == nullptr) {
                 return Error(Concat(name, " is not a receiver"));
             }
-            receiver->SetLinked(command.verb == SimCommand::Verb::Link);
+            const bool link = command.verb == SimCommand::Verb::Link;
+            receiver->SetLinked(link);
+            if (link && !receiver->IsLinked()) {
+                return Error(Concat(name, " stays unlinked: its --sim-fault says so"));
+            }
             return "ok";
         }
         case SimCommand::Verb::Battery:
@@ -278,7 +282,7 @@ std::string CSimControl::ApplyParsed(const SimCommand& command) {
                                                    static_cast<uint8_t>(command.usage & 0xFFU),
                                                    static_cast<uint8_t>(command.usage >> 8)};
             if (!backend_.SendInputReport(name, route->interfaceNumber, report)) {
-                return Error(Concat("nothing has the notification interface of ", name, " open"));
+                return Error(Concat("nobody reads the notification interface of ", name));
             }
             return "ok";
         }

@@ -66,8 +66,9 @@ class CSimControl {
     CSimControl(sim::SimHidBackend& backend, sim::SimDevices& devices);
 
     // "ok", or "error: REASON" (a bad command, a device that is not
-    // simulated in this run, a link change of a device that is no receiver, a
-    // notification nobody can receive).
+    // simulated in this run, a link change of a device that is no receiver,
+    // a link the receiver's --sim-fault forbids, a notification nobody
+    // reads: the interface is not open, or its reader does not keep up).
     std::string Apply(std::string_view command);
 
   private:

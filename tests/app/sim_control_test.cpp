@@ -157,9 +157,8 @@ TEST_F(SimControl, NotifyDeliversTheUsageOnTheNotificationInterface) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.device);
         const std::string command = Cat("notify ", c.device).append(" ").append(c.code);
-        EXPECT_EQ(
-            control->Apply(command),
-            Cat("error: nothing has the notification interface of ", c.device).append(" open"));
+        EXPECT_EQ(control->Apply(command),
+                  Cat("error: nobody reads the notification interface of ", c.device));
 
         CHidInterface consumer(backend);
         ASSERT_TRUE(consumer.Open(PathOf(c.device, c.collection), true, false, true, false))
@@ -217,6 +216,22 @@ TEST_F(SimControl, RefusesWhatItCannotDoAndSaysWhy) {
     EXPECT_EQ(control->Apply("plug keyboard"),
               "error: keyboard is not simulated in this run (simulated: headset, mouse)");
     EXPECT_TRUE(backend->IsPlugged("mouse"));
+}
+
+// A receiver that --sim-fault keeps unlinked says so rather than pretend.
+TEST_F(SimControl, ALinkTheFaultForbidsIsRefused) {
+    backend = std::make_shared<sim::SimHidBackend>();
+    devices = {};
+    sim::SimOptions options;
+    std::string error;
+    ASSERT_TRUE(sim::ParseFaults("mouse-receiver:unlinked", options.faults, error)) << error;
+    ASSERT_TRUE(sim::AddSimulatedDevices(*backend, "mouse-receiver", error, options, &devices));
+    control = std::make_unique<CSimControl>(*backend, devices);
+    EXPECT_EQ(control->Apply("link mouse-receiver"),
+              "error: mouse-receiver stays unlinked: its --sim-fault says so");
+    EXPECT_EQ(control->Apply("unlink mouse-receiver"), "ok");
+    std::unique_ptr<CDeviceLink> link = CommandLink("mouse-receiver", true);
+    EXPECT_FALSE(link->QueryReceiverState());
 }
 
 TEST(BusCommand, TakesTheReplyTitleAndTheCommandWithExactLimits) {
