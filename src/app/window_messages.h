@@ -44,8 +44,10 @@ inline constexpr uint32_t MSG_OPEN_SETTINGS = 3093;
 inline constexpr uint32_t MSG_CLEAR_SETTINGS_BADGE = 3094;
 inline constexpr uint32_t MSG_IGNORED = 3330;
 inline constexpr uint32_t MSG_SHOW_DEVICE_OPTION = 3331;
-// Asks the window for its status lines: lParam points at a
-// std::vector<std::string> that the window fills (a synchronous send).
+// What the window shows, for `vextarctl status`: lParam points at a
+// std::vector<std::string> that the window fills with one line per device
+// page, "TYPE connected|absent cable|receiver selected|- battery=N|-", for
+// the duration of the (synchronous) send.
 inline constexpr uint32_t MSG_STATUS_QUERY = 3400;
 
 // Where a copy-data payload came from. Only senders inside the process may
@@ -67,6 +69,12 @@ inline constexpr uint32_t kCopyKeyboardSetting = 2;  // 6 bytes, from outside
 inline constexpr uint32_t kCopyCaptureStarted = 3;   // internal
 inline constexpr uint32_t kCopyCaptureStopped = 4;   // internal
 inline constexpr uint32_t kCopyToolAnswer = 5;       // our answer to the tool
+// vextarctl's control of the simulated devices and its status query
+// (sim_control.h). They are answered on the bus and never reach a window.
+inline constexpr uint32_t kCopySimCommand = 0x5649'4D01;    // "TITLE\nCOMMAND"
+inline constexpr uint32_t kCopySimAnswer = 0x5649'4D02;     // "ok" or "error: REASON"
+inline constexpr uint32_t kCopyStatusQuery = 0x5649'4D03;   // "TITLE"
+inline constexpr uint32_t kCopyStatusAnswer = 0x5649'4D04;  // status lines
 inline constexpr std::size_t kSpectrumLevels = 500;
 inline constexpr std::size_t kKeyboardSettingBytes = 6;
 inline constexpr std::size_t kToolAnswerBytes = 1024;

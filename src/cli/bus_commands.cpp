@@ -1,5 +1,8 @@
 // vextarctl's message bus commands: send a named message to the running
-// application, and ask it the tool query the way the work tool does.
+// application, ask it the tool query the way the work tool does, change its
+// simulated devices and ask what its window shows.
+
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -11,6 +14,8 @@
 #include <vector>
 
 #include "app/registered_messages.h"
+#include "app/sim_control.h"
+#include "app/window_messages.h"
 #include "cli/cli.h"
 #include "cli/cli_common.h"
 #include "platform/message_bus.h"
@@ -140,6 +145,39 @@ std::string PayloadValues(const std::vector<uint8_t>& payload) {
     return line;
 }
 
+// The first copy-data frame of kind `dwData` (of any kind when none) within
+// 2 s; other frames, broadcasts above all, are skipped. Nothing, with the
+// reason on `err`, when none came or the bus closed the connection.
+std::optional<platform::BusCopyData> AwaitAnswer(platform::CMessageBusClient& client,
+                                                 std::optional<uint32_t> dwData, const char* what,
+                                                 std::ostream& err) {
+    constexpr auto kAnswerWait = std::chrono::seconds(2);
+    const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;
+    std::string error;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            break;
+        }
+        std::optional<platform::BusFrame> frame =
+            client.Receive(static_cast<int>(left.count()), &error);
+        if (!frame) {
+            if (!client.Connected()) {
+                err << "vextarctl: " << error << "\n";
+                return std::nullopt;
+            }
+            break;
+        }
+        auto* answer = std::get_if<platform::BusCopyData>(&*frame);
+        if (answer != nullptr && (!dwData || answer->dwData == *dwData)) {
+            return std::move(*answer);
+        }
+    }
+    err << "vextarctl: vextar did not answer " << what << " within 2 s\n";
+    return std::nullopt;
+}
+
 int ToolQuery(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
     if (!args.empty()) {
         return UsageError(err, "tool-query takes no arguments");
@@ -154,31 +192,114 @@ int ToolQuery(std::span<const std::string> args, std::ostream& out, std::ostream
         err << "vextarctl: " << error << "\n";
         return kExitDeviceOrFile;
     }
-    // Broadcasts may come first; wait for the answer itself.
-    constexpr auto kAnswerWait = std::chrono::seconds(2);
-    const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            break;
-        }
-        std::optional<platform::BusFrame> frame =
-            client->Receive(static_cast<int>(left.count()), &error);
-        if (!frame) {
-            if (!client->Connected()) {
-                err << "vextarctl: " << error << "\n";
-                return kExitDeviceOrFile;
-            }
-            break;
-        }
-        if (const auto* answer = std::get_if<platform::BusCopyData>(&*frame)) {
-            out << "dwData=" << answer->dwData << "\n" << PayloadValues(answer->payload) << "\n";
-            return kExitOk;
-        }
+    const std::optional<platform::BusCopyData> answer =
+        AwaitAnswer(*client, std::nullopt, "the tool query", err);
+    if (!answer) {
+        return kExitDeviceOrFile;
     }
-    err << "vextarctl: vextar did not answer the tool query within 2 s\n";
+    out << "dwData=" << answer->dwData << "\n" << PayloadValues(answer->payload) << "\n";
+    return kExitOk;
+}
+
+// The window title this process answers to: one of its own, so that two
+// vextarctl running at once do not take each other's answers.
+std::string ReplyTitle() {
+    return std::string("vextarctl-").append(std::to_string(::getpid()));
+}
+
+// Connects and registers the reply title; an error on `err` otherwise.
+std::optional<platform::CMessageBusClient> ConnectAsReplyWindow(const std::string& title,
+                                                                std::ostream& err) {
+    std::optional<platform::CMessageBusClient> client = ConnectToBus(err);
+    if (!client) {
+        return std::nullopt;
+    }
+    std::string error;
+    if (!client->RegisterWindow(title, &error)) {
+        err << "vextarctl: " << error << "\n";
+        return std::nullopt;
+    }
+    return client;
+}
+
+constexpr const char* kSimUsage =
+    "usage: sim plug|unplug|link|unlink DEVICE, sim battery DEVICE PERCENT [charging] or "
+    "sim notify DEVICE CODE";
+
+int Sim(std::span<const std::string> args, std::ostream& err) {
+    if (args.empty()) {
+        return UsageError(err, kSimUsage);
+    }
+    std::string command;
+    for (const std::string& a : args) {
+        if (!command.empty()) {
+            command.push_back(' ');
+        }
+        command.append(a);
+    }
+    // What can be checked here is a usage error; only the application knows
+    // which devices it simulates.
+    std::string error;
+    if (!app::ParseSimCommand(command, &error)) {
+        if (error.rfind("usage: ", 0) == 0) {
+            return UsageError(err, std::string("usage: sim ").append(error.substr(7)));
+        }
+        return UsageError(err, std::string("sim: ").append(error));
+    }
+    const std::string title = ReplyTitle();
+    std::optional<platform::CMessageBusClient> client = ConnectAsReplyWindow(title, err);
+    if (!client) {
+        return kExitDeviceOrFile;
+    }
+    if (!client->SendCopyData(app::kCopySimCommand, app::EncodeBusCommand({title, command}), 0,
+                              &error)) {
+        err << "vextarctl: " << error << "\n";
+        return kExitDeviceOrFile;
+    }
+    const std::optional<platform::BusCopyData> answer =
+        AwaitAnswer(*client, app::kCopySimAnswer, "the sim command", err);
+    if (!answer) {
+        return kExitDeviceOrFile;
+    }
+    const std::string text(answer->payload.begin(), answer->payload.end());
+    if (text == "ok") {
+        return kExitOk;
+    }
+    constexpr std::string_view kError = "error: ";
+    if (text.rfind(kError, 0) == 0) {
+        err << "vextarctl: " << text.substr(kError.size()) << "\n";
+    } else {
+        err << "vextarctl: unexpected answer to the sim command: " << text << "\n";
+    }
     return kExitDeviceOrFile;
+}
+
+int Status(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+    if (!args.empty()) {
+        return UsageError(err, "status takes no arguments");
+    }
+    const std::string title = ReplyTitle();
+    std::optional<platform::CMessageBusClient> client = ConnectAsReplyWindow(title, err);
+    if (!client) {
+        return kExitDeviceOrFile;
+    }
+    std::string error;
+    const std::vector<uint8_t> payload(title.begin(), title.end());
+    if (!client->SendCopyData(app::kCopyStatusQuery, payload, 0, &error)) {
+        err << "vextarctl: " << error << "\n";
+        return kExitDeviceOrFile;
+    }
+    const std::optional<platform::BusCopyData> answer =
+        AwaitAnswer(*client, app::kCopyStatusAnswer, "the status query", err);
+    if (!answer) {
+        return kExitDeviceOrFile;
+    }
+    const std::string text(answer->payload.begin(), answer->payload.end());
+    out << text;
+    if (!text.empty() && text.back() != '\n') {
+        out << "\n";
+    }
+    return kExitOk;
 }
 
 }  // namespace
@@ -190,6 +311,12 @@ int RunBusCommand(const std::string& command, std::span<const std::string> args,
     }
     if (command == "tool-query") {
         return ToolQuery(args, out, err);
+    }
+    if (command == "sim") {
+        return Sim(args, err);
+    }
+    if (command == "status") {
+        return Status(args, out, err);
     }
     return -1;
 }

@@ -48,8 +48,8 @@ int RunDeviceCommand(const Options& options, const std::string& command,
 int RunMouseCommand(const Options& options, const std::string& command,
                     std::span<const std::string> args, std::ostream& out, std::ostream& err);
 
-// The message bus commands: send, tool-query. Returns -1 when `command` is
-// not one of them.
+// The message bus commands: send, tool-query, sim, status. Returns -1 when
+// `command` is not one of them.
 int RunBusCommand(const std::string& command, std::span<const std::string> args, std::ostream& out,
                   std::ostream& err);
 

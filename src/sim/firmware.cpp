@@ -371,7 +371,7 @@ uint64_t PeripheralModel::SequencesEnded() const {
 
 void PeripheralModel::SetPower(uint8_t percent, bool charging) {
     std::lock_guard lock(mutex_);
-    record_[4] = std::min<uint8_t>(percent, 100);
+    record_[4] = percent;
     record_[5] = charging ? 1 : 0;
 }
 

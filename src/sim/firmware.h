@@ -66,6 +66,9 @@ class PeripheralModel {
     [[nodiscard]] uint64_t LightFrames() const;
     [[nodiscard]] bool InSequence() const;
     [[nodiscard]] uint64_t SequencesEnded() const;
+    // The battery level and charging flag of the power record (record 0,
+    // bytes 4 and 5). The level is stored as given, 0 to 255: a device may
+    // report more than 100, and the host has to cope with it.
     void SetPower(uint8_t percent, bool charging);
     // Writes the state folder's file now (it is also written at each END).
     bool Save() const;
@@ -134,6 +137,8 @@ class CommandFirmware : public SimFirmware {
                     SimHidBackend* backend, std::string deviceName, uint8_t consumerReportId);
     void OnOutputReport(std::span<const uint8_t> report, SimReportSink& host) override;
     [[nodiscard]] uint32_t FramesSeen() const { return frames_.load(); }
+    // The physical device behind this interface.
+    [[nodiscard]] const std::shared_ptr<PeripheralModel>& Model() const { return model_; }
     // The last 1024 command frames received, oldest first.
     [[nodiscard]] std::vector<SimFrame> Requests() const;
     void ClearRequests();

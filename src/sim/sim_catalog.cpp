@@ -223,6 +223,12 @@ constexpr CatalogEntry kCatalog[] = {
     {"headset", "headset", 0x0C76, 0x1630, false, 3},
 };
 
+// The headset's consumer keys are report 1 of its only interface, 3; the
+// other devices' are report 3 of their command interface, 1.
+NotificationRoute RouteOf(const CatalogEntry& e) {
+    return e.kind == 3 ? NotificationRoute{3, 1} : NotificationRoute{1, 3};
+}
+
 PeripheralConfig ConfigOf(int kind) {
     switch (kind) {
         case 0:
@@ -247,6 +253,15 @@ const std::vector<std::string>& CatalogNames() {
         return n;
     }();
     return names;
+}
+
+std::optional<NotificationRoute> NotificationRouteOf(std::string_view name) {
+    for (const CatalogEntry& e : kCatalog) {
+        if (name == e.name) {
+            return RouteOf(e);
+        }
+    }
+    return std::nullopt;
 }
 
 bool AddSimulatedDevices(SimHidBackend& backend, const std::string& list, std::string& error,
@@ -308,25 +323,28 @@ bool AddSimulatedDevices(SimHidBackend& backend, const std::string& list, std::s
                 faults.push_back(f);
             }
         }
-        const uint8_t consumerId = e->kind == 3 ? 1 : 3;
+        const NotificationRoute route = RouteOf(*e);
         std::shared_ptr<CommandFirmware> firmware =
-            e->receiver
-                ? std::make_shared<ReceiverFirmware>(model, faults, &backend, e->name, consumerId)
-                : std::make_shared<CommandFirmware>(model, faults, &backend, e->name, consumerId);
+            e->receiver ? std::make_shared<ReceiverFirmware>(model, faults, &backend, e->name,
+                                                             route.reportId)
+                        : std::make_shared<CommandFirmware>(model, faults, &backend, e->name,
+                                                            route.reportId);
         out.firmware[e->name] = firmware;
         SimDeviceSpec spec;
         spec.name = e->name;
         spec.vendorId = e->vendor;
         spec.productId = e->product;
         if (e->kind == 3) {
-            spec.interfaces.push_back({3, Copy(descriptors::Headset()), firmware});
+            spec.interfaces.push_back(
+                {route.interfaceNumber, Copy(descriptors::Headset()), firmware});
         } else {
             if (e->kind == 0) {
                 spec.interfaces.push_back({0, Copy(descriptors::BootMouse()), nullptr});
             } else if (e->kind == 1) {
                 spec.interfaces.push_back({0, Copy(descriptors::BootKeyboard()), nullptr});
             }
-            spec.interfaces.push_back({1, Copy(descriptors::CommandInterface()), firmware});
+            spec.interfaces.push_back(
+                {route.interfaceNumber, Copy(descriptors::CommandInterface()), firmware});
         }
         if (!backend.AddDevice(std::move(spec), error)) {
             return false;

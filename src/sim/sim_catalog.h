@@ -4,12 +4,13 @@
 // real devices present, and the parsing of a --simulate list.
 
 #include <cstdint>
-#include <span>
-#include <string>
-#include <vector>
-
 #include <map>
 #include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "sim/firmware.h"
 #include "sim/sim_hid_backend.h"
@@ -33,6 +34,16 @@ std::span<const uint8_t> Headset();
 
 // Names a --simulate list may use, in catalogue order.
 const std::vector<std::string>& CatalogNames();
+
+// Where a device's consumer-control notifications come from: the interface
+// and the report id of its consumer-control collection (a 16-bit usage
+// follows the id, low byte first).
+struct NotificationRoute {
+    uint8_t interfaceNumber = 0;
+    uint8_t reportId = 0;
+};
+// Nothing for a name that is not in the catalogue.
+std::optional<NotificationRoute> NotificationRouteOf(std::string_view name);
 
 struct SimOptions {
     std::string stateDir;           // keep device memory here between runs

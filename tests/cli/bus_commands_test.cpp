@@ -1,21 +1,28 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/registered_messages.h"
+#include "app/sim_control.h"
+#include "app/window_messages.h"
 #include "cli/cli.h"
 #include "platform/message_bus.h"
+#include "sim/sim_catalog.h"
 #include "support/runtime_folder.h"
 
 namespace vextar::cli {
 namespace {
 
+using platform::BusCopyData;
 using platform::BusMessage;
 using platform::CMessageBusServer;
 
@@ -124,7 +131,8 @@ TEST(VextarctlSend, RefusesBadArgumentsWithStatus2) {
 TEST(VextarctlSend, SaysWhenVextarIsNotRunning) {
     const test::ScopedRuntimeDir runtime;
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"send", "VEXTAR"}, std::vector<std::string>{"tool-query"}}) {
+         {std::vector<std::string>{"send", "VEXTAR"}, std::vector<std::string>{"tool-query"},
+          std::vector<std::string>{"sim", "plug", "mouse"}, std::vector<std::string>{"status"}}) {
         const Outcome r = RunCli(args);
         EXPECT_EQ(r.status, kExitDeviceOrFile);
         EXPECT_EQ(r.err, "vextarctl: vextar is not running\n");
@@ -152,6 +160,178 @@ TEST(VextarctlToolQuery, FailsWithoutAnAnswer) {
     EXPECT_EQ(r.status, kExitDeviceOrFile);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("did not answer"), std::string::npos) << r.err;
+}
+
+// A running application as vextar answers vextarctl's sim commands and
+// status query (app::AnswerControlFrame), over a simulated mouse when
+// `simulating`. It records the frames, and sends a broadcast and a copy-data
+// of another kind to the reply title before each answer, as a busy
+// application may.
+class ControlledApplication {
+  public:
+    explicit ControlledApplication(bool simulating, std::vector<std::string> status = {})
+        : status_(std::move(status)) {
+        std::string error;
+        EXPECT_TRUE(sim::AddSimulatedDevices(backend_, "mouse", error, {}, &devices_)) << error;
+        if (simulating) {
+            control_.emplace(backend_, devices_);
+        }
+        const std::string folder = platform::RuntimeFolder(&error);
+        CMessageBusServer::Handlers handlers;
+        handlers.onCopyData = [this](const BusCopyData& c) {
+            {
+                std::lock_guard lock(mutex_);
+                frames_.push_back(c);
+            }
+            CMessageBusServer& bus = *bus_.load();
+            bus.Broadcast("Game_Start", 0, 0);
+            const uint8_t noise[4] = {1, 2, 3, 4};
+            bus.SendCopyData(ReplyTitle(), app::kCopyToolAnswer, noise, 0);
+            app::AnswerControlFrame(
+                c, control_ ? &*control_ : nullptr, [this] { return status_; }, bus);
+        };
+        server_ = CMessageBusServer::Start(platform::BusSocketPath(folder), handlers, &error);
+        EXPECT_TRUE(server_) << error;
+        bus_.store(server_.get());
+    }
+
+    static std::string ReplyTitle() {
+        return std::string("vextarctl-").append(std::to_string(::getpid()));
+    }
+    std::vector<BusCopyData> Frames() {
+        std::lock_guard lock(mutex_);
+        return frames_;
+    }
+    sim::SimHidBackend& Backend() { return backend_; }
+
+  private:
+    sim::SimHidBackend backend_;
+    sim::SimDevices devices_;
+    std::optional<app::CSimControl> control_;
+    std::vector<std::string> status_;
+    std::mutex mutex_;
+    std::vector<BusCopyData> frames_;
+    std::atomic<CMessageBusServer*> bus_{nullptr};
+    std::unique_ptr<CMessageBusServer> server_;  // last: stopped before the rest goes
+};
+
+std::vector<uint8_t> Bytes(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
+TEST(VextarctlSim, SendsTheCommandWithItsReplyTitleAndReportsTheAnswer) {
+    const test::ScopedRuntimeDir runtime;
+    ControlledApplication application(true);
+    struct Case {
+        std::vector<std::string> args;
+        std::string command;
+        int status;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{"sim", "unplug", "mouse"}, "unplug mouse", kExitOk, ""},
+        {{"sim", "battery", "mouse", "0x1e", "charging"},
+         "battery mouse 0x1e charging",
+         kExitOk,
+         ""},
+        {{"sim", "notify", "mouse", "233"},
+         "notify mouse 233",
+         kExitDeviceOrFile,
+         "vextarctl: mouse is unplugged\n"},
+        {{"sim", "plug", "mouse"}, "plug mouse", kExitOk, ""},
+        {{"sim", "link", "mouse"},
+         "link mouse",
+         kExitDeviceOrFile,
+         "vextarctl: mouse is not a receiver\n"},
+        {{"sim", "plug", "headset"},
+         "plug headset",
+         kExitDeviceOrFile,
+         "vextarctl: headset is not simulated in this run (simulated: mouse)\n"},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.command);
+        const Outcome r = RunCli(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, c.err);
+        const std::vector<BusCopyData> frames = application.Frames();
+        ASSERT_EQ(frames.size(), i + 1);
+        EXPECT_EQ(frames[i].dwData, app::kCopySimCommand);
+        EXPECT_EQ(frames[i].payload,
+                  Bytes(ControlledApplication::ReplyTitle().append("\n").append(c.command)));
+        if (i == 0) {
+            EXPECT_FALSE(application.Backend().IsPlugged("mouse"));
+        }
+    }
+    EXPECT_TRUE(application.Backend().IsPlugged("mouse"));
+}
+
+TEST(VextarctlSim, SaysWhenVextarDoesNotSimulate) {
+    const test::ScopedRuntimeDir runtime;
+    ControlledApplication application(false);
+    const Outcome r = RunCli({"sim", "plug", "mouse"});
+    EXPECT_EQ(r.status, kExitDeviceOrFile);
+    EXPECT_EQ(r.err, "vextarctl: not running on simulated devices\n");
+}
+
+TEST(VextarctlSim, FailsWithoutAnAnswer) {
+    const test::ScopedRuntimeDir runtime;
+    RunningApplication silent;
+    const Outcome r = RunCli({"sim", "plug", "mouse"});
+    EXPECT_EQ(r.status, kExitDeviceOrFile);
+    EXPECT_EQ(r.err, "vextarctl: vextar did not answer the sim command within 2 s\n");
+}
+
+// Checked before the bus is tried: nothing runs here.
+TEST(VextarctlSim, RefusesBadArgumentsWithStatus2) {
+    const test::ScopedRuntimeDir runtime;
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    };
+    const std::vector<Case> cases = {
+        {{"sim"}, "vextarctl: usage: sim plug|unplug|link|unlink DEVICE"},
+        {{"sim", "fly", "mouse"}, "vextarctl: sim: unknown command 'fly'"},
+        {{"sim", "plug"}, "vextarctl: usage: sim plug DEVICE\n"},
+        {{"sim", "plug", "mouse", "keyboard"}, "vextarctl: usage: sim plug DEVICE\n"},
+        {{"sim", "plug", ""}, "vextarctl: usage: sim plug DEVICE\n"},
+        {{"sim", "plug", "all"}, "vextarctl: sim: unknown device 'all'"},
+        {{"sim", "battery", "mouse", "256"}, "PERCENT must be a number from 0 to 255"},
+        {{"sim", "battery", "mouse", "50", "full"}, "only 'charging' may follow"},
+        {{"sim", "notify", "mouse", "0x10000"}, "CODE must be a number from 0 to 0xFFFF"},
+        {{"sim", "notify", "mouse", std::string(300, '1')}, "longer than 256 bytes"},
+        {{"sim", "plug", "mouse\n"}, "not printable ASCII"},
+        {{"status", "mouse"}, "vextarctl: status takes no arguments"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = RunCli(c.args);
+        EXPECT_EQ(r.status, kExitUsage) << c.says;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+}
+
+TEST(VextarctlStatus, PrintsTheWindowsLinesAsTheyCame) {
+    const test::ScopedRuntimeDir runtime;
+    struct Case {
+        std::vector<std::string> lines;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {{"mouse connected receiver selected battery=30", "headset absent cable - -"},
+         "mouse connected receiver selected battery=30\nheadset absent cable - -\n"},
+        {{}, ""},  // no device page yet
+    };
+    for (const Case& c : cases) {
+        ControlledApplication application(false, c.lines);
+        const Outcome r = RunCli({"status"});
+        EXPECT_EQ(r.status, kExitOk) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        const std::vector<BusCopyData> frames = application.Frames();
+        ASSERT_EQ(frames.size(), 1U);
+        EXPECT_EQ(frames[0].dwData, app::kCopyStatusQuery);
+        EXPECT_EQ(frames[0].payload, Bytes(ControlledApplication::ReplyTitle()));
+    }
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +23,7 @@
 #include "app/qt/qt_window_system.h"
 #include "app/registered_messages.h"
 #include "app/resources.h"
+#include "app/sim_control.h"
 #include "app/window_messages.h"
 #include "cli/cli_common.h"
 #include "platform/log.h"
@@ -212,7 +215,28 @@ int main(int argc, char** argv) {
         mainWnd.Manager().PostMessage(id, static_cast<uintptr_t>(m.wParam),
                                       static_cast<intptr_t>(m.lParam));
     };
-    handlers.onCopyData = [&mainWnd](const platform::BusCopyData& c) {
+    // vextarctl's sim commands and status query are answered on the bus
+    // thread and never reach the window's copy-data. The answers go out on
+    // the bus, which the handler learns of once it has started.
+    std::optional<app::CSimControl> simControl;
+    if (backend->sim) {
+        simControl.emplace(*backend->sim, backend->devices);
+    }
+    std::promise<platform::IMessageBus*> busStarted;
+    std::shared_future<platform::IMessageBus*> answerBus = busStarted.get_future().share();
+    auto statusLines = [&mainWnd] {
+        std::vector<std::string> lines;
+        mainWnd.Manager().SendMessage(app::MSG_STATUS_QUERY, 0, reinterpret_cast<intptr_t>(&lines));
+        return lines;
+    };
+    handlers.onCopyData = [&mainWnd, &simControl, answerBus,
+                           statusLines](const platform::BusCopyData& c) {
+        // Frames come only from a started bus; the first may wait here until
+        // Start has returned.
+        platform::IMessageBus& answers = *answerBus.get();
+        if (app::AnswerControlFrame(c, simControl ? &*simControl : nullptr, statusLines, answers)) {
+            return;
+        }
         app::CopyDataStruct data;
         data.dwData = c.dwData;
         data.data = c.payload;
@@ -222,6 +246,7 @@ int main(int argc, char** argv) {
     };
     std::unique_ptr<platform::CMessageBusServer> bus =
         platform::CMessageBusServer::Start(socketPath, std::move(handlers), &error);
+    busStarted.set_value(bus.get());
     if (!bus) {
         return Fail("the message bus cannot start: " + error);
     }
