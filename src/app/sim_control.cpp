@@ -235,7 +235,16 @@ std::string CSimControl::Apply(std::string_view command) {
 
 std::string CSimControl::ApplyParsed(const SimCommand& command) {
     const std::string& name = command.device;
-    const auto found = devices_.firmware.find(name);
+    auto found = devices_.firmware.find(name);
+    if (found == devices_.firmware.end() && command.verb == SimCommand::Verb::Plug) {
+        // A device of the catalogue that this run did not start with comes
+        // in new, sharing the physical device of its cable or receiver.
+        std::string error;
+        if (!sim::AddSimulatedDevices(backend_, name, error, {}, &devices_)) {
+            return Error(error);
+        }
+        return "ok";
+    }
     if (found == devices_.firmware.end() || !found->second) {
         std::vector<std::string> simulated;
         for (const auto& [n, firmware] : devices_.firmware) {

@@ -543,6 +543,11 @@ bool CMessageBusServer::ReadClient(Client& client, short revents, std::vector<ui
             if ((revents & (POLLHUP | POLLRDHUP | POLLERR)) != 0) {
                 return false;
             }
+            // The peer may have hung up after the poll that woke us.
+            pollfd now{client.fd.Get(), POLLRDHUP, 0};
+            if (::poll(&now, 1, 0) > 0 && (now.revents & (POLLHUP | POLLRDHUP | POLLERR)) != 0) {
+                return false;
+            }
             VEXTAR_LOG_WARNING("message bus: client %d: dropped an empty packet", client.fd.Get());
             return true;
         }

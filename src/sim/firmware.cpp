@@ -130,8 +130,11 @@ PeripheralModel::PeripheralModel(std::string name, PeripheralConfig config, std:
     banks_.assign(config_.bankAreaSize, 0);
     lightTable_.assign(config_.lightTableSize, 0);
     record_.assign(config_.recordSize, 0);
-    record_[0] = 1;
-    record_[4] = 100;  // battery level
+    // The power record: battery percentage, charge state (2: on battery),
+    // spare, the receiver's byte, the level handed on, the phone type.
+    record_[0] = 100;
+    record_[1] = 2;
+    record_[4] = 100;
     if (!stateDir.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(stateDir, ec);
@@ -371,8 +374,9 @@ uint64_t PeripheralModel::SequencesEnded() const {
 
 void PeripheralModel::SetPower(uint8_t percent, bool charging) {
     std::lock_guard lock(mutex_);
+    record_[0] = percent;
+    record_[1] = charging ? 1 : 2;
     record_[4] = percent;
-    record_[5] = charging ? 1 : 0;
 }
 
 bool ParseFaults(std::string_view text, std::vector<FaultSpec>& faults, std::string& error) {

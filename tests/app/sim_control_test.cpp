@@ -135,8 +135,9 @@ TEST_F(SimControl, BatterySetsThePowerRecordByteAsGiven) {
         for (CDeviceLink* link : {cable.get(), receiver.get()}) {
             std::array<uint8_t, 6> record{};
             ASSERT_EQ(link->ReadRecord(record, 0), kResultOk);
+            EXPECT_EQ(record[0], c.level);
+            EXPECT_EQ(record[1], c.charging != 0 ? 1 : 2);  // charging, or on battery
             EXPECT_EQ(record[4], c.level);
-            EXPECT_EQ(record[5], c.charging);
         }
     }
 }
@@ -213,9 +214,15 @@ TEST_F(SimControl, RefusesWhatItCannotDoAndSaysWhy) {
         EXPECT_EQ(answer.rfind(c.answer, 0), 0U) << c.command << " -> " << answer;
     }
     Simulate("mouse,headset");
-    EXPECT_EQ(control->Apply("plug keyboard"),
+    EXPECT_EQ(control->Apply("unplug keyboard"),
               "error: keyboard is not simulated in this run (simulated: headset, mouse)");
     EXPECT_TRUE(backend->IsPlugged("mouse"));
+    // Plugging a device the run did not start with brings it in; a receiver
+    // shares its mouse.
+    EXPECT_EQ(control->Apply("plug mouse-receiver"), "ok");
+    EXPECT_TRUE(backend->IsPlugged("mouse-receiver"));
+    EXPECT_EQ(devices.firmware.at("mouse-receiver")->Model(),
+              devices.firmware.at("mouse")->Model());
 }
 
 // A receiver that --sim-fault keeps unlinked says so rather than pretend.

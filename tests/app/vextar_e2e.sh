@@ -48,6 +48,34 @@ sleep 0.5
 grep -q "No_Such_Message" "$WORK/first.log" || fail "the unknown message was not logged"
 kill -0 "$PID" || fail "the window died"
 
+# The devices: all four in the strip; the mouse goes, comes back through
+# its receiver, and a battery level out of range shows as full.
+wait_status() {
+    i=0
+    until "$VEXTARCTL" status >"$WORK/status.txt" 2>&1 && grep -q "$1" "$WORK/status.txt"; do
+        i=$((i + 1))
+        [ $i -le 50 ] || fail "status never showed '$1': $(cat "$WORK/status.txt")"
+        sleep 0.1
+    done
+}
+wait_status "^mouse connected cable selected"
+for type in keyboard MousePad HD; do
+    wait_status "^$type connected cable"
+done
+"$VEXTARCTL" sim unplug mouse || fail "sim unplug exited $?"
+wait_status "^mouse absent"
+"$VEXTARCTL" sim plug mouse-receiver || fail "sim plug mouse-receiver exited $?"
+wait_status "^mouse connected receiver"
+"$VEXTARCTL" sim battery mouse 255 charging || fail "sim battery exited $?"
+wait_status "^mouse connected receiver .* battery=100"
+"$VEXTARCTL" sim unlink mouse-receiver || fail "sim unlink exited $?"
+wait_status "^mouse absent"
+"$VEXTARCTL" sim link mouse-receiver || fail "sim link exited $?"
+wait_status "^mouse connected receiver"
+STATUS=0
+"$VEXTARCTL" sim link mouse 2>"$WORK/sim.err" || STATUS=$?
+[ "$STATUS" -eq 1 ] && grep -q "mouse is not a receiver" "$WORK/sim.err" || fail "sim link mouse: $STATUS"
+
 # SIGTERM: a clean stop within a second, status 0.
 START=$(date +%s%N)
 kill -TERM "$PID"

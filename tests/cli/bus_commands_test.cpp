@@ -243,8 +243,8 @@ TEST(VextarctlSim, SendsTheCommandWithItsReplyTitleAndReportsTheAnswer) {
          "link mouse",
          kExitDeviceOrFile,
          "vextarctl: mouse is not a receiver\n"},
-        {{"sim", "plug", "headset"},
-         "plug headset",
+        {{"sim", "unplug", "headset"},
+         "unplug headset",
          kExitDeviceOrFile,
          "vextarctl: headset is not simulated in this run (simulated: mouse)\n"},
     };

@@ -228,8 +228,9 @@ TEST(VarnicUSBDevice, ReadsThePowerRecordThroughTheReceiver) {
     device.ReadPowerStatus();
     ASSERT_EQ(probe.record.size(), 6U);
     EXPECT_EQ(probe.record[3], 1);  // through the receiver
+    EXPECT_EQ(probe.record[0], 57);
+    EXPECT_EQ(probe.record[1], 1);  // charging
     EXPECT_EQ(probe.record[4], 57);
-    EXPECT_EQ(probe.record[5], 1);
     manager.ProcessMessages();
     EXPECT_EQ(levels, std::vector<uintptr_t>{57});
 
