@@ -112,9 +112,14 @@ TEST(MainWindowOnScreen, RendersAtItsLogicalSizeWithNoDeviceLink) {
         CMainWnd wnd(parts);
         std::string error;
         ASSERT_TRUE(wnd.Create(&error)) << error;
-        Pump(300);  // the DPI step after 100 ms
         auto* view = dynamic_cast<QtAppView*>(wnd.View());
         ASSERT_NE(view, nullptr);
+        // The DPI step comes 100 ms after the start (later on a slow build).
+        QElapsedTimer waited;
+        waited.start();
+        while (view->width() != 1000 && waited.elapsed() < 10000) {
+            Pump(20);
+        }
         EXPECT_TRUE(view->isVisible());
         // The offscreen screen is small: DPI 96, so 1000 × 640 pixels.
         EXPECT_EQ(wnd.WindowDpi(), 96);

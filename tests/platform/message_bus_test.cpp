@@ -438,8 +438,14 @@ TEST_F(MessageBus, StopRemovesTheSocketAndLeaksNothing) {
         server->Stop();
     }
     EXPECT_EQ(test::OpenDescriptors(), fds);
-    // A joined thread may linger in /proc a moment longer.
+    // A joined thread may linger in /proc a moment longer. ThreadSanitizer
+    // starts threads of its own at any time, and reports a thread that is
+    // never joined by itself.
+#if !defined(__SANITIZE_THREAD__)
     EXPECT_TRUE(test::WaitUntil([&] { return ThreadCount() == threads; }));
+#else
+    (void)threads;
+#endif
 
     CMessageBusClient late;
     EXPECT_EQ(late.Connect(socket_, nullptr), CMessageBusClient::ConnectStatus::NotRunning);
