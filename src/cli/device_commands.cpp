@@ -26,34 +26,19 @@ std::string Hex4(unsigned value) {
 }
 
 std::optional<uint32_t> ParseNumber(const std::string& text, uint32_t max) {
+    // ParseInt64's digits, without a sign and at most ten of them.
     std::string_view digits = text;
-    int base = 10;
     if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
         digits.remove_prefix(2);
-        base = 16;
     }
-    if (digits.empty() || digits.size() > 10) {
+    if (text.empty() || text[0] == '-' || digits.size() > 10) {
         return std::nullopt;
     }
-    uint64_t value = 0;
-    for (char c : digits) {
-        int d = -1;
-        if (c >= '0' && c <= '9') {
-            d = c - '0';
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            d = c - 'a' + 10;
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            d = c - 'A' + 10;
-        }
-        if (d < 0) {
-            return std::nullopt;
-        }
-        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-    }
-    if (value > max) {
+    const std::optional<int64_t> value = ParseInt64(text);
+    if (!value || *value > static_cast<int64_t>(max)) {
         return std::nullopt;
     }
-    return static_cast<uint32_t>(value);
+    return static_cast<uint32_t>(*value);
 }
 
 std::optional<Backend> MakeBackend(const Options& options, std::ostream& err) {
